@@ -1,0 +1,92 @@
+// Shared helpers of the test suites: a fresh kernel per test, scratch
+// directories, capture of everything written to the target stream, the exit
+// code of a call that ends the conversion, a counting host allocator, and a
+// host file back end that fails on demand.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "common/kernel_state.h"
+
+namespace vox::test {
+
+// Releases everything the calling thread's kernel holds and starts afresh.
+void fresh_kernel();
+
+// Base fixture: every test starts with a fresh kernel and ends by releasing it.
+class KernelTest : public ::testing::Test {
+  protected:
+    void SetUp() override { fresh_kernel(); }
+    void TearDown() override { fresh_kernel(); }
+};
+
+// A scratch directory removed with everything in it at the end of scope.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+    std::vector<std::string> entries() const;  // sorted names in the directory
+
+  private:
+    std::string path_;
+};
+
+std::string read_file(const std::string &path);
+void write_file(const std::string &path, const std::string &bytes);
+
+// Everything written through b_putc while an OutputCapture lives (output
+// redirection to a string; b_unput takes bytes back from it).
+class OutputCapture {
+  public:
+    OutputCapture();
+    ~OutputCapture();
+    const std::string &bytes() const;
+    void clear();
+};
+
+// Runs fn; returns the code it ended the conversion with, or -1 when it
+// returned normally.
+int exit_code_of(const std::function<void()> &fn);
+
+// Spells bytes with ESC GS US RS as <ESC> <GS> <US> <RS> so failures read.
+std::string visible(const std::string &bytes);
+
+// Builds a record: record("DID", {"42"}) is ESC GS D I D 4 2 US RS.
+std::string record(const std::string &code, const std::vector<std::string> &params = {});
+
+// The host allocator used by tests: counts blocks handed out and returned,
+// and can fail the k-th request (1-based; 0 never fails).
+struct CountingAllocator {
+    static void install(long fail_at = 0, bool keep_failing = false);
+    static void uninstall();
+    static long allocated();  // blocks handed out
+    static long released();   // blocks given back
+    static long outstanding() { return allocated() - released(); }
+};
+
+// The host file functions of the test executable work on real files and
+// fail on demand.  "at" numbers count calls of that kind, 1-based; 0 never
+// fails.
+struct HostFilePlan {
+    long fail_open_at = 0;
+    long fail_read_at = 0;   // that read returns -1
+    long zero_read_at = 0;   // that read returns 0
+    long fail_write_at = 0;  // that write returns -1
+    long zero_write_at = 0;  // that write returns 0
+    long fail_seek_at = 0;
+    long opens = 0, reads = 0, writes = 0, seeks = 0;
+    long calls = 0;          // every IFS* call seen
+};
+HostFilePlan &host_files();  // this thread's plan; reset by fresh_kernel
+// Routes the VOX* operations of this thread to the host functions.
+void use_host_files(bool on);
+
+}  // namespace vox::test
