@@ -9,6 +9,7 @@
 #pragma once
 
 #include "vox42/vox42.h"
+#include "autorec/autorec.h"
 #include "common/exit.h"
 #include "common/file_access.h"
 #include "common/layout_records.h"
@@ -41,6 +42,7 @@ struct KernelState {
     RulerState ruler;
     ProgressState progress;
     DiagnosticState diagnostics;
+    RecognizerState autorec;
 };
 
 // A plain __thread pointer (no dynamic initialisation, so no TLS wrapper
