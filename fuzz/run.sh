@@ -15,6 +15,13 @@ mkdir -p build-fuzz "build-fuzz/$target-corpus"
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -Iinclude -Isrc "fuzz/$target.cpp" src/autorec/*.cpp src/common/*.cpp \
   -o "build-fuzz/$target"
+log="build-fuzz/$target.log"
+status=0
 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   "build-fuzz/$target" "build-fuzz/$target-corpus" "$@" \
-  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1
+  -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 \
+  >"$log" 2>&1 || status=$?
+# The run's progress lines are many; the summary, or the report of what
+# failed, is at the end.
+tail -n 60 "$log"
+exit "$status"

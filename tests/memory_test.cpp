@@ -134,6 +134,39 @@ TEST_F(MemoryTest, FreeAllReturnsEveryBlockToTheHost) {
     EXPECT_EQ(prev_link(a), nullptr);
 }
 
+// Everything the kernel keeps in tracked blocks goes with VOXFreeAll: a
+// spilling buffer is closed with its spill file, and nothing points into the
+// released blocks afterwards, so the thread can convert again.
+TEST_F(MemoryTest, FreeAllLeavesNoFileAndNoDanglingKernelPointer) {
+    test::TempDir dir;
+    std::snprintf(kernel().settings.icfname, 256, "%s", dir.file("out.icf").c_str());
+    CountingAllocator::install();
+    int h = bufopen(100);
+    for (int i = 0; i < 40000; ++i) bufput('x', h);  // more than a buffer holds: spills
+    ASSERT_EQ(dir.entries().size(), 1u);
+    kernel().settings.BodyTextFileName = tracked_strdup("body.bti");
+    AddTempFileName("listed.tmp");
+    int out = VOXopen(dir.file("target").c_str(), 2, 2);
+    ASSERT_EQ(b_open(-1, out, 2048), 0);
+
+    VOXFreeAll();
+    EXPECT_EQ(CountingAllocator::outstanding(), 0);
+    EXPECT_EQ(kernel().buffers.totused, 0);
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"target"});
+    EXPECT_EQ(kernel().settings.BodyTextFileName, nullptr);
+    EXPECT_EQ(kernel().temp_files.FileList, nullptr);
+    EXPECT_EQ(kernel().streams.ot_ptr, nullptr);
+
+    // Shutting down and starting again touch no released block.
+    GlobalShutDown();
+    b_putc('a');  // no target stream: dropped
+    ASSERT_EQ(b_open(-1, out, 2048), 0);
+    b_putc('b');
+    b_close();
+    VOXclose(out);
+    EXPECT_EQ(test::read_file(dir.file("target")), "b");
+}
+
 TEST_F(MemoryTest, FailedAllocationGivesNullAndLeavesTheChainIntact) {
     CountingAllocator::install(2);
     void *a = VOXmalloc(10);

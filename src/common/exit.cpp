@@ -57,10 +57,7 @@ VOX_API int GlobalShutDown(void) {
     LocalShutDown();
     bufcloseall();
     SettingsState &s = kernel().settings;
-    char **texts[] = {&s.BodyTextFileName,      &s.GraphicCatalogFileName, &s.RulesFileName,
-                      &s.ErrorMessageHandle,    &s.BifPictLabel,           &s.VOXRefListFileName,
-                      &s.VOXRefFixBaseFileName, &s.SortCriteria,           &s.ExtractCriteria};
-    for (char **text : texts) {
+    for (char **text : s.heap_texts()) {
         VOXfree(*text);
         *text = nullptr;
     }

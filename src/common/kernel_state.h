@@ -58,6 +58,12 @@ inline KernelState &kernel() {
     return *k;
 }
 
+// Around VOXFreeAll: closes what lives in tracked blocks and owns files
+// (the temporary buffers and their spill files), then, once the blocks are
+// gone, forgets every pointer of every module into them.
+void prepare_release_all(KernelState &k);
+void forget_released_blocks(KernelState &k);
+
 // Sends a diagnostic text to the thread's listener, if one is installed.
 void report_diagnostic(const char *text);
 

@@ -56,24 +56,6 @@ __attribute__((no_sanitize("address"))) unsigned char *find_header(void *area) {
     return nullptr;
 }
 
-// The temporary-file list, the purge names and the pipe buffers live in
-// tracked blocks; once VOXFreeAll has released the chain they would point
-// into freed memory, and the next conversion on this thread would append
-// to, walk or free them again.  They are dropped with the blocks.  The pipe
-// buffers' fallback from the system allocator is the one untracked block
-// the kernel keeps, so it is released here too.
-void forget_released_blocks(KernelState &k) {
-    k.temp_files.FileList = k.temp_files.LastFile = nullptr;
-    for (char *&name : k.purge.PurgeableFileName) name = nullptr;
-    FileLayerState &f = k.files;
-    if (f.pipe_buffers_direct) {
-        OSDirectFree(f.in_pipe_buffer);
-        OSDirectFree(f.out_pipe_buffer);
-    }
-    f.in_pipe_buffer = f.out_pipe_buffer = nullptr;
-    f.pipe_buffers_direct = false;
-}
-
 }  // namespace
 
 void set_host_allocator(VOXHostMallocFn malloc_fn, VOXHostFreeFn free_fn) {
@@ -132,8 +114,12 @@ VOX_API void VOXfree(void *area) {
     direct_free(m, block);
 }
 
+// Releases every tracked block.  Open temporary buffers are closed first
+// (their spill files removed), and afterwards every kernel pointer into the
+// released blocks is forgotten, so the thread's next conversion starts clean.
 VOX_API void VOXFreeAll(void) {
     KernelState &k = kernel();
+    prepare_release_all(k);
     MemoryState &m = k.memory;
     unsigned char *block = m.MemoryChain;
     while (block) {

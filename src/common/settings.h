@@ -7,6 +7,7 @@
 // again releases the old copy, and GlobalShutDown releases them all.
 #pragma once
 
+#include <array>
 #include <cstring>
 
 namespace vox {
@@ -83,6 +84,13 @@ struct SettingsState {
         std::strcpy(ver_lvl, "0");
         std::strcpy(excname, kDefaultExcName);
         SubLaunchPath[0] = range[0] = opt_margin_string[0] = definition_file_copy[0] = '\0';
+    }
+
+    // Every setting held as a tracked copy, for releasing them all at once.
+    std::array<char **, 9> heap_texts() {
+        return {&BodyTextFileName, &GraphicCatalogFileName, &RulesFileName,
+                &ErrorMessageHandle, &BifPictLabel, &VOXRefListFileName,
+                &VOXRefFixBaseFileName, &SortCriteria, &ExtractCriteria};
     }
 };
 
