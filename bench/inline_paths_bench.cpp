@@ -30,7 +30,7 @@ double bench_stream_getc(const std::string &path, std::size_t bytes) {
     b_open(in, -1, 2048);
     vox::KernelState &k = vox::kernel();
     unsigned long sum = 0;
-    for (int c; (c = vox::stream_getc(k.streams, k.progress.DispCurrentCount, k.progress.DispDotSize)) != -1;)
+    for (int c; (c = vox::stream_getc(k.streams)) != -1;)
         sum += static_cast<unsigned>(c);
     b_close();
     double s = seconds_since(start);

@@ -1,8 +1,10 @@
 // The source and target streams over real files, pipes and a host file back
 // end that fails on demand.
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -75,6 +77,33 @@ TEST_F(StreamsTest, ReadsEveryByteAcrossBlocksOnce) {
         EXPECT_EQ(b_pos(), (1 + (size + 4095) / 4096) * 4096) << "size " << size;
         b_close();
     }
+}
+
+// Source bytes count toward progress one by one, pushed-back bytes only
+// toward BytesRead, whatever mix of reads, push-back and progress steps
+// from elsewhere comes in between.
+TEST_F(StreamsTest, ReadsCountTowardProgressAndCallCount) {
+    std::signal(SIGUSR1, SIG_IGN);
+    kernel().settings.display_pid = getpid();  // progress goes to a display process: us
+    ASSERT_EQ(b_open(open_source(pattern(3000)), -1, 2048), 0);
+    dspinit(1000, 1, 1);  // a step every 10 source bytes
+    for (int i = 0; i < 55; ++i) b_getc();
+    EXPECT_EQ(GetCurrentPercentComplete(), 5);
+    dspcheck(5);  // 5 bytes left over plus 5 from elsewhere: one more step
+    EXPECT_EQ(GetCurrentPercentComplete(), 6);
+    for (int i = 0; i < 4; ++i) b_getc();
+    int last = b_getc();
+    b_unget(last);
+    EXPECT_EQ(b_getc(), last);  // from the push-back store: not a source byte
+    EXPECT_EQ(BytesRead(), 61u);
+    EXPECT_EQ(GetCurrentPercentComplete(), 6);
+    for (int i = 0; i < 4; ++i) b_getc();  // the 10th source byte since the step
+    EXPECT_EQ(GetCurrentPercentComplete(), 6);
+    b_getc();
+    EXPECT_EQ(GetCurrentPercentComplete(), 7);
+    EXPECT_EQ(BytesRead(), 66u);
+    b_close();
+    std::signal(SIGUSR1, SIG_DFL);
 }
 
 TEST_F(StreamsTest, ReadingFarPastTheEndRecordsNonFatalError) {

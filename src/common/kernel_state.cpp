@@ -45,6 +45,7 @@ void forget_released_blocks(KernelState &k) {
     StreamState &s = k.streams;
     s.ungetbuf = s.in_bufr = s.ot_bufr1 = s.ot_bufr2 = nullptr;
     s.in_ptr = s.in_eof = s.ot_ptr = s.ot_eof = nullptr;
+    s.in_fast_end = s.in_count_mark = nullptr;
     s.ot_stat1 = s.ot_stat2 = 0;
     s.ungetcnt = 0;
     s.ungettemp = -1;

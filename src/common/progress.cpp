@@ -56,6 +56,7 @@ void step(ProgressState &p) {
 extern "C" {
 
 VOX_API int dspinit(unsigned long total, int /*flag*/, int pass) {
+    stream_sync_reads();  // the stream's fast path depends on the step size
     KernelState &k = kernel();
     ProgressState &p = k.progress;
     p.ConverterSidePassNumber = pass;
@@ -73,6 +74,7 @@ VOX_API int dspinit(unsigned long total, int /*flag*/, int pass) {
 VOX_API void DispDotUpdate(void) { step(kernel().progress); }
 
 VOX_API int dspcheck(long n) {
+    stream_sync_reads();  // bytes the stream read count before these
     ProgressState &p = kernel().progress;
     long count = static_cast<long>(p.DispCurrentCount) + n;
     if (count < 0) return 0;

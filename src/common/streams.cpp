@@ -3,6 +3,7 @@
 // push-back and take-back, redirection and repositioning.
 #include "common/streams.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -30,6 +31,7 @@ void free_stream_buffers(StreamState &s) {
     VOXfree(s.ot_bufr2);
     s.ungetbuf = s.in_bufr = s.ot_bufr1 = s.ot_bufr2 = nullptr;
     s.in_ptr = s.in_eof = s.ot_ptr = s.ot_eof = nullptr;
+    s.in_fast_end = s.in_count_mark = nullptr;
 }
 
 unsigned char *current_target(const StreamState &s) { return s.ot_side == 0 ? s.ot_bufr1 : s.ot_bufr2; }
@@ -37,10 +39,43 @@ unsigned char *other_target(const StreamState &s) { return s.ot_side == 0 ? s.ot
 int &current_stat(StreamState &s) { return s.ot_side == 0 ? s.ot_stat1 : s.ot_stat2; }
 int &other_stat(StreamState &s) { return s.ot_side == 0 ? s.ot_stat2 : s.ot_stat1; }
 
+// Counting.  b_getc counts every call in BCntRead and every source byte in
+// the progress count, stepping the display when that reaches DispDotSize.
+// The fast path does neither: it only advances in_ptr, up to in_fast_end,
+// which stops it before the block's last byte and before the byte that
+// completes a progress step.  The bytes between in_count_mark and in_ptr are
+// the ones it delivered and nobody has counted yet.
+
+// The fast path's limit for the current state: none while anything needs
+// the slow path, else the block's last byte or the next progress step,
+// whichever comes first.
+void refresh_fast_end(KernelState &k) {
+    StreamState &s = k.streams;
+    s.in_count_mark = s.in_ptr;
+    s.in_fast_end = nullptr;
+    if ((s.ungetcnt | s.RedirectInputFlag | s.CopyGetFlag) != 0 || s.in_eof - s.in_ptr < 2) return;
+    const ProgressState &p = k.progress;
+    std::size_t until_step = p.DispCurrentCount + 1 < p.DispDotSize
+                                 ? static_cast<std::size_t>(p.DispDotSize - p.DispCurrentCount - 1)
+                                 : 0;
+    std::size_t until_last = static_cast<std::size_t>(s.in_eof - 1 - s.in_ptr);
+    s.in_fast_end = s.in_ptr + std::min(until_step, until_last);
+}
+
+void count_fast_reads(KernelState &k) {
+    StreamState &s = k.streams;
+    if (!s.in_count_mark) return;
+    auto n = static_cast<unsigned>(s.in_ptr - s.in_count_mark);
+    s.BCntRead += n;
+    k.progress.DispCurrentCount += n;
+    s.in_count_mark = s.in_ptr;
+}
+
 void check_invariants(const StreamState &s) {
     (void)s;
     assert(s.in_bufr == nullptr || (s.in_bufr <= s.in_ptr && s.in_ptr <= s.in_eof &&
                                     s.in_eof <= s.in_bufr + s.in_bsize));
+    assert(s.in_fast_end == nullptr || s.in_fast_end < s.in_eof);
     assert(s.ungetcnt >= 0 && s.ungetcnt <= s.ungetsiz + 1);
     assert(!(s.ot_stat1 && s.ot_stat2));
 }
@@ -57,6 +92,7 @@ void reset_target(StreamState &s) {
 // end, negative on error.
 int read_block(StreamState &s) {
     int n = VOXread(s.in_f, s.in_bufr, static_cast<unsigned>(s.in_bsize));
+    s.in_fast_end = s.in_count_mark = nullptr;  // the caller counted what came before
     s.in_ptr = s.in_bufr;
     s.in_eof = s.in_bufr + (n > 0 ? n : 0);
     return n;
@@ -170,32 +206,51 @@ int open_buffers(StreamState &s, bool with_source, bool with_target, int size) {
     return 8;
 }
 
+// One b_getc, counted, from wherever the next byte comes.
+int next_byte(KernelState &k) {
+    StreamState &s = k.streams;
+    for (;;) {
+        ++s.BCntRead;
+        int byte;
+        if (s.ungetcnt > 0) {
+            if (s.RedirectInputFlag == 2) {
+                byte = s.RedirectGetFunc();
+            } else {
+                byte = pop_pushed_back(s);
+                if (byte == -2) {
+                    --s.BCntRead;  // nothing was pushed back after all: count once
+                    continue;
+                }
+            }
+            copy_got(s, byte);
+            return byte;
+        }
+        if (s.RedirectInputFlag) {
+            byte = s.RedirectGetFunc();
+            copy_got(s, byte);
+            return byte;
+        }
+        byte = take_source_byte(k);
+        if (byte >= 0) copy_got(s, byte);
+        return byte;
+    }
+}
+
 }  // namespace
+
+void stream_sync_reads() {
+    KernelState &k = kernel();
+    count_fast_reads(k);
+    // Until the next slow read looks at the state afresh, nothing is read
+    // on the fast path, so nothing is left to count.
+    k.streams.in_fast_end = k.streams.in_count_mark = nullptr;
+}
 
 int stream_getc_slow(StreamState &s) {
     KernelState &k = kernel();
-    ++s.BCntRead;
-    int byte;
-    if (s.ungetcnt > 0) {
-        if (s.RedirectInputFlag == 2) {
-            byte = s.RedirectGetFunc();
-        } else {
-            byte = pop_pushed_back(s);
-            if (byte == -2) {
-                --s.BCntRead;  // counted again by the retry
-                return stream_getc_slow(s);
-            }
-        }
-        copy_got(s, byte);
-        return byte;
-    }
-    if (s.RedirectInputFlag) {
-        byte = s.RedirectGetFunc();
-        copy_got(s, byte);
-        return byte;
-    }
-    byte = take_source_byte(k);
-    if (byte >= 0) copy_got(s, byte);
+    count_fast_reads(k);
+    int byte = next_byte(k);
+    refresh_fast_end(k);
     check_invariants(s);
     return byte;
 }
@@ -217,6 +272,7 @@ using namespace vox;
 extern "C" {
 
 VOX_API int b_open(int in_handle, int out_handle, int size) {
+    stream_sync_reads();
     KernelState &k = kernel();
     StreamState &s = k.streams;
     close_overflow(s);
@@ -259,6 +315,7 @@ VOX_API int b_open(int in_handle, int out_handle, int size) {
 }
 
 VOX_API int b_close(void) {
+    stream_sync_reads();
     StreamState &s = kernel().streams;
     if (s.ot_f >= 0 && s.ot_bufr1) {
         if (other_stat(s)) {
@@ -274,12 +331,10 @@ VOX_API int b_close(void) {
     return 0;
 }
 
-VOX_API int b_getc(void) {
-    KernelState &k = kernel();
-    return stream_getc(k.streams, k.progress.DispCurrentCount, k.progress.DispDotSize);
-}
+VOX_API int b_getc(void) { return stream_getc(kernel().streams); }
 
 VOX_API int b_unget(int byte) {
+    stream_sync_reads();
     StreamState &s = kernel().streams;
     if (s.CopyGetFlag && s.CopyUnGetFunc) s.CopyUnGetFunc(byte);
     if (s.RedirectInputFlag == 2) return s.RedirectUngetFunc(byte);
@@ -308,6 +363,7 @@ VOX_API int b_unput(void) {
 }
 
 VOX_API int qGetc(void) {
+    stream_sync_reads();
     KernelState &k = kernel();
     StreamState &s = k.streams;
     if (s.ungetcnt > 0) {
@@ -357,6 +413,7 @@ VOX_API int RedirectOutputClose(void) {
 }
 
 VOX_API int RedirectInput(GetFunc get) {
+    stream_sync_reads();
     StreamState &s = kernel().streams;
     s.RedirectGetFunc = get;
     s.RedirectInputFlag = 1;
@@ -364,6 +421,7 @@ VOX_API int RedirectInput(GetFunc get) {
 }
 
 VOX_API int RedirectGetUnget(GetFunc get, UngetFunc unget) {
+    stream_sync_reads();
     StreamState &s = kernel().streams;
     s.RedirectGetFunc = get;
     s.RedirectUngetFunc = unget;
@@ -372,11 +430,13 @@ VOX_API int RedirectGetUnget(GetFunc get, UngetFunc unget) {
 }
 
 VOX_API int RedirectInputClose(void) {
+    stream_sync_reads();
     kernel().streams.RedirectInputFlag = 0;
     return 0;
 }
 
 VOX_API int CopyGetUnget(UngetFunc get_copy, UngetFunc unget_copy) {
+    stream_sync_reads();
     StreamState &s = kernel().streams;
     s.CopyGetFunc = get_copy;
     s.CopyUnGetFunc = unget_copy;
@@ -385,11 +445,13 @@ VOX_API int CopyGetUnget(UngetFunc get_copy, UngetFunc unget_copy) {
 }
 
 VOX_API int CopyGetUngetClose(void) {
+    stream_sync_reads();
     kernel().streams.CopyGetFlag = 0;
     return 0;
 }
 
 VOX_API int RewindSourceFile(void) {
+    stream_sync_reads();
     StreamState &s = kernel().streams;
     if (s.RedirectInputFlag == 2) {
         close_overflow(s);  // the store is not read under this redirection
@@ -405,6 +467,7 @@ VOX_API int RewindSourceFile(void) {
 }
 
 VOX_API int SetBGetPosition(long position, int clear) {
+    stream_sync_reads();
     StreamState &s = kernel().streams;
     s.in_eofst = 0;
     if (s.in_f >= 0 && s.in_bufr) {
@@ -432,7 +495,10 @@ VOX_API int WriteMainBuffer(int handle, const unsigned char *buffer, int count) 
     return done;
 }
 
-VOX_API unsigned BytesRead(void) { return kernel().streams.BCntRead; }
+VOX_API unsigned BytesRead(void) {
+    stream_sync_reads();
+    return kernel().streams.BCntRead;
+}
 VOX_API unsigned BytesWritten(void) { return kernel().streams.BCntWritten; }
 
 VOX_API int SetMaxComBufferSize(int size) {

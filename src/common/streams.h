@@ -19,7 +19,8 @@
 //       from the file when it was already written
 //
 // Invariants (asserted in debug builds):
-//   1. in_bufr <= in_ptr <= in_eof <= in_bufr + in_bsize
+//   1. in_bufr <= in_ptr <= in_eof <= in_bufr + in_bsize, and
+//      in_fast_end is null or at most in_eof - 1
 //   2. 0 <= ungetcnt <= ungetsiz + 1; ungetcnt == ungetsiz + 1 iff
 //      ungettemp >= 0
 //   3. at most one target buffer is pending, and never the current one
@@ -40,6 +41,8 @@ struct StreamState {
     unsigned char *in_bufr = nullptr;
     unsigned char *in_ptr = nullptr;
     unsigned char *in_eof = nullptr;
+    unsigned char *in_fast_end = nullptr;    // the fast path may read below this
+    unsigned char *in_count_mark = nullptr;  // where the fast path's uncounted run began
     unsigned in_pos = 0;
     int in_eofst = 0;
     unsigned char *ot_bufr1 = nullptr, *ot_bufr2 = nullptr;
@@ -70,13 +73,15 @@ int stream_getc_slow(StreamState &s);
 int stream_putc_slow(StreamState &s, int byte);
 
 // Next source byte.  The common case, a byte in the middle of a block with
-// nothing pushed back, redirected or watched, is a pointer step.
-inline int stream_getc(StreamState &s, unsigned &progress, unsigned dot_size) {
-    if (__builtin_expect((s.ungetcnt | s.RedirectInputFlag | s.CopyGetFlag) == 0 &&
-                             s.in_eof - s.in_ptr > 1 && progress + 1 < dot_size, 1)) {
-        ++s.BCntRead;
-        ++progress;
-        return *s.in_ptr++;
+// nothing pushed back, redirected or watched and no progress step due, is a
+// pointer step and a compare: in_fast_end marks how far that holds, and the
+// bytes it delivers are counted into BCntRead and the progress count the
+// next time the slow path runs (see streams.cpp, "Counting").
+inline int stream_getc(StreamState &s) {
+    unsigned char *p = s.in_ptr;
+    if (__builtin_expect(p < s.in_fast_end, 1)) {
+        s.in_ptr = p + 1;
+        return *p;
     }
     return stream_getc_slow(s);
 }
@@ -90,6 +95,12 @@ inline int stream_putc(StreamState &s, int byte) {
     }
     return stream_putc_slow(s, byte);
 }
+
+// Brings BCntRead and the progress count up to date with the bytes the fast
+// path delivered, and sends the next read through the slow path, which
+// looks at the state afresh.  Called before anything reads those counts or
+// changes what the fast path depends on.
+void stream_sync_reads();
 
 }  // namespace vox
 
