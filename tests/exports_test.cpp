@@ -64,7 +64,10 @@ TEST_F(ExportsTest, KernelFunctionsHaveCLinkage) {
                            "stricmp",       "PtrInt32",    "beg_icf",         "dec_out",
                            "StrToIcfCode",  "GlobalShutDown", "RemoveTempFiles", "ClearPurgeList",
                            "RemovePurgeableFiles", "VOXInititialization", "FixRefFileName",
-                           "LogPurgeableFileName", "strstri", "IcfCodeToStr", "CancelCheck"};
+                           "LogPurgeableFileName", "strstri", "IcfCodeToStr", "CancelCheck",
+                           "b_getc", "bufput", "OutNTB", "TranCodePage", "options", "dspinit",
+                           "autorec", "AutoRecBlock", "auto_tst_rft", "auto_tst_asc",
+                           "CheckWPMailMergeFile", "auto_OLE2Formats"};
     for (const char *name : names) {
         void *symbol = dlsym(handle, name);
         ASSERT_NE(symbol, nullptr) << name;
