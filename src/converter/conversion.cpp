@@ -1,0 +1,66 @@
+// The per-thread conversion state and the input of the ZEM reader.
+#include "converter/conversion.h"
+
+#include <memory>
+
+#include "common/kernel_state.h"
+
+namespace vox {
+
+__thread Conversion *tls_conversion __attribute__((tls_model("initial-exec"))) = nullptr;
+
+namespace {
+
+struct ConversionOwner {
+    std::unique_ptr<Conversion> state;
+    ~ConversionOwner() { tls_conversion = nullptr; }
+};
+
+}  // namespace
+
+Conversion *make_conversion() {
+    static thread_local ConversionOwner owner;
+    if (!owner.state) owner.state.reset(new Conversion());
+    tls_conversion = owner.state.get();
+    return tls_conversion;
+}
+
+void reset_conversion() { conv() = Conversion(); }
+
+}  // namespace vox
+
+using namespace vox;
+
+extern "C" {
+
+// During the preprocessing pass the source stream's own input is
+// redirected to this function, so the redirection is suspended around the
+// read that reaches the source itself.  It is the input redirection that
+// has to be suspended, so the test is on redirect_in_mode (the driver turns
+// both redirections on and off together).
+VOX_API int preproc_getc(void) {
+    Conversion &c = conv();
+    if (c.routing.preprocess) {
+        if (!c.routing.redirect_in_mode) return b_getc();
+        RedirectInputClose();
+        int byte = b_getc();
+        RedirectInput(preproc_getc);
+        return byte;
+    }
+    if (c.routing.in_footnote) return bufget(c.buffers.footnote_buffer_handle);
+    return bufget(c.buffers.preproceesed_bf);
+}
+
+VOX_API int preproc_unget(int byte) {
+    Conversion &c = conv();
+    if (c.routing.preprocess) {
+        if (!c.routing.redirect_in_mode) return b_unget(byte);
+        RedirectInputClose();
+        int result = b_unget(byte);
+        RedirectInput(preproc_getc);
+        return result;
+    }
+    if (c.routing.in_footnote) return bufunget(byte, c.buffers.footnote_buffer_handle);
+    return bufunget(byte, c.buffers.preproceesed_bf);
+}
+}
