@@ -1,104 +1,43 @@
-// Error classification, the exit back to the entry point, the signal
-// handler and the shutdown call.
+// Error classification, the exit back to the entry point and the signal
+// handler.
 #include <csignal>
 #include <cstdlib>
 
 #include "test_support.h"
 
 namespace vox {
-namespace {
 
-using test::exit_code_of;
+using ExitTest = test::KernelTest;
 
-class ExitTest : public test::KernelTest {
-  protected:
-    ErrorState &errors() { return kernel().errors; }
-};
-
-TEST_F(ExitTest, NonFatalCodesAreRecordedAndReturnZero) {
+// Catches a non-fatal code (5, 12) that ends the conversion or hides a
+// recorded fatal one, and a fatal code that returns, lets code after it run,
+// or is not recorded, marked and handed back.
+TEST_F(ExitTest, NonFatalCodesGoOnEveryOtherEnds) {
+    ErrorState &e = kernel().errors;
     EXPECT_EQ(err_exit(5), 0);
-    EXPECT_EQ(errors().last_err, 5);
-    EXPECT_EQ(errors().w_err, 1);
     EXPECT_EQ(err_exit(12), 0);
-    EXPECT_EQ(errors().last_err, 12);
-    EXPECT_EQ(errors().VOXCancel, 0);
-    EXPECT_EQ(errors().return_val, 0);
-}
-
-TEST_F(ExitTest, NonFatalCodeDoesNotHideARecordedFatalOne) {
-    errors().last_err = 4;
-    EXPECT_EQ(err_exit(12), 0);
-    EXPECT_EQ(errors().last_err, 4);
-    EXPECT_EQ(errors().w_err, 1);
-}
-
-TEST_F(ExitTest, EveryOtherCodeEndsTheConversionWithIt) {
-    for (int code : {0, 1, 2, 3, 4, 8, 9, 10, 16, 17}) {
-        errors() = ErrorState();
-        bool went_on = false;
-        EXPECT_EQ(exit_code_of([&] {
-                      err_exit(code);
-                      went_on = true;
-                  }),
-                  code);
-        EXPECT_FALSE(went_on) << code;
-        EXPECT_EQ(errors().VOXCancel, 1) << code;
-        EXPECT_EQ(errors().return_val, code) << code;
-        EXPECT_EQ(errors().w_err, 0) << code;
+    EXPECT_EQ(std::make_tuple(e.last_err, e.w_err, e.VOXCancel, e.return_val), std::make_tuple(12, 1, 0, 0));
+    e.last_err = 4;
+    EXPECT_EQ(err_exit(5), 0);
+    EXPECT_EQ(e.last_err, 4);
+    for (int code : {0, 1, 4, 6, 8, 11, 13, 16}) {
+        e = ErrorState();
+        EXPECT_EQ(test::exit_code_of([&] { err_exit(code); e.w_err = 99; }), code);
+        EXPECT_EQ(std::make_tuple(e.last_err, e.w_err, e.VOXCancel, e.return_val), std::make_tuple(code, 0, 1, code));
     }
 }
 
-TEST_F(ExitTest, VOXexitHandsTheCodeBack) {
-    EXPECT_EQ(exit_code_of([] { VOXexit(9); }), 9);
-    EXPECT_EQ(errors().return_val, 9);
-    EXPECT_EQ(errors().VOXCancel, 0);  // only err_exit marks the abandonment
+// Catches a signal left without the handler or ending with the wrong status:
+// 16 for the arithmetic and memory faults, the signal's own number otherwise.
+TEST(ExitDeathTest, FatalSignalsEndWithTheFamilyStatus) {
+    const struct { const char *name; int signal_number, status; } cases[] = {
+        {"SIGHUP", SIGHUP, 1},   {"SIGINT", SIGINT, 2},   {"SIGQUIT", SIGQUIT, 3},
+        {"SIGILL", SIGILL, 4},   {"SIGTRAP", SIGTRAP, 5}, {"SIGABRT", SIGABRT, 6},
+        {"SIGFPE", SIGFPE, 16},  {"SIGBUS", SIGBUS, 16},  {"SIGSEGV", SIGSEGV, 16},
+    };
+    for (const auto &c : cases)  // _Exit(99) is not reached when the handler is installed
+        EXPECT_EXIT((VOXInititialization(), std::raise(c.signal_number), std::_Exit(99)),
+                    ::testing::ExitedWithCode(c.status), "") << c.name;
 }
 
-TEST_F(ExitTest, GlobalShutDownReleasesSettingsCopies) {
-    SettingsState &s = kernel().settings;
-    s.BodyTextFileName = tracked_strdup("/t/body.tmp");
-    s.voxCmdName[0] = tracked_strdup("a");
-    s.voxCmdValue[0] = tracked_strdup("1");
-    s.voxCmdName[1] = tracked_strdup("b");
-    s.voxCmdValue[1] = nullptr;
-    s.voxCmdCount = 2;
-
-    EXPECT_EQ(GlobalShutDown(), 0);
-    EXPECT_EQ(s.BodyTextFileName, nullptr);
-    EXPECT_EQ(s.voxCmdName[0], nullptr);
-    EXPECT_EQ(s.voxCmdValue[0], nullptr);
-    EXPECT_EQ(s.voxCmdName[1], nullptr);
-    EXPECT_EQ(kernel().memory.MemoryChain, nullptr);
-    // A second shutdown finds nothing left to release.
-    EXPECT_EQ(GlobalShutDown(), 0);
-}
-
-// Each fatal signal ends the process with the status the family uses: 16
-// for the arithmetic and memory faults, the signal's own number otherwise.
-struct SignalCase {
-    int signal_number;
-    int status;
-};
-
-class ExitSignalDeathTest : public ::testing::TestWithParam<SignalCase> {};
-
-TEST_P(ExitSignalDeathTest, EndsTheProcessWithTheFamilyStatus) {
-    const SignalCase c = GetParam();
-    EXPECT_EXIT(
-        {
-            VOXInititialization();
-            std::raise(c.signal_number);
-            std::_Exit(99);  // not reached when the handler is installed
-        },
-        ::testing::ExitedWithCode(c.status), "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Exit, ExitSignalDeathTest,
-                         ::testing::Values(SignalCase{SIGHUP, 1}, SignalCase{SIGINT, 2},
-                                           SignalCase{SIGQUIT, 3}, SignalCase{SIGILL, 4},
-                                           SignalCase{SIGTRAP, 5}, SignalCase{SIGABRT, 6},
-                                           SignalCase{SIGFPE, 16}, SignalCase{SIGBUS, 16},
-                                           SignalCase{SIGSEGV, 16}));
-
-}  // namespace
 }  // namespace vox
