@@ -8,6 +8,8 @@
 #pragma once
 
 #include "common/api.h"
+#include "converter/preprocess.h"
+#include "converter/value_readers.h"
 
 namespace vox {
 
@@ -40,6 +42,8 @@ struct RoutingState {
 struct Conversion {
     ConversionBuffers buffers;
     RoutingState routing;
+    ValueReaderState values;
+    PreprocState preproc;
 };
 
 extern __thread Conversion *tls_conversion __attribute__((tls_model("initial-exec")));

@@ -1,0 +1,98 @@
+// The output routing point and its take-back.
+#include "converter/routing.h"
+
+#include "common/kernel_state.h"
+#include "converter/conversion.h"
+
+namespace vox {
+
+namespace {
+
+// Writes to or takes back from the target stream itself.  While output
+// redirection is on, the stream would hand the byte straight back to the
+// routing point, so redirection is suspended around the call.
+int put_to_target(int byte) {
+    if (!conv().routing.redirect_mode) return b_putc(byte);
+    RedirectOutputClose();
+    int result = b_putc(byte);
+    RedirectOutput(tf_frame_putc, tf_frame_unput);
+    return result;
+}
+
+int take_back_from_target() {
+    if (!conv().routing.redirect_mode) return b_unput();
+    RedirectOutputClose();
+    int byte = b_unput();
+    RedirectOutput(tf_frame_putc, tf_frame_unput);
+    return byte;
+}
+
+}  // namespace
+
+int placeholder_tbl_putc(int byte) {
+    bufput(byte, conv().buffers.table_buff);
+    return 0;
+}
+
+int placeholder_tbl_unget() { return bufunput(conv().buffers.table_buff); }
+
+int placeholder_convert_out_string(const char *text) {
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p != 0; ++p)
+        tf_frame_putc(*p);
+    return 0;
+}
+
+}  // namespace vox
+
+using namespace vox;
+
+extern "C" {
+
+VOX_API int tf_frame_putc(int byte) {
+    Conversion &c = conv();
+    const RoutingState &r = c.routing;
+    const ConversionBuffers &b = c.buffers;
+    if (r.preprocess) {
+        bufput(byte, b.preproceesed_bf);
+        return 0;
+    }
+    dspcheck(1);
+    if (r.native_gfx_output) {
+        bufput(byte, b.nat_buff);
+    } else if (r.output_apo_buff) {
+        bufput(byte, b.apo_temp_buff);
+    } else if (r.text_flow) {
+        bufput(byte, b.text_flow_buff);
+    } else if (r.in_table) {
+        placeholder_tbl_putc(byte);
+    } else if (r.output_to_int_file) {
+        put_to_target(byte);
+    } else {
+        bufput(byte, b.int_tmp_buff);
+    }
+    return 0;
+}
+
+VOX_API int tf_frame_unput(void) {
+    Conversion &c = conv();
+    const RoutingState &r = c.routing;
+    const ConversionBuffers &b = c.buffers;
+    if (r.native_gfx_output) return bufunput(b.nat_buff);
+    if (r.output_apo_buff) return bufunput(b.apo_temp_buff);
+    if (r.text_flow) return bufunput(b.text_flow_buff);
+    if (r.in_table) return placeholder_tbl_unget();
+    return take_back_from_target();
+}
+
+VOX_API int tf_frame_from_out_string(const char *text) {
+    if (text == nullptr) return 0;
+    if (conv().routing.convert_string) return placeholder_convert_out_string(text);
+    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p != 0; ++p)
+        tf_frame_putc(*p);
+    return 0;
+}
+
+VOX_API void tf_frame_debug(const char *message) {
+    if (message != nullptr) report_diagnostic(message);
+}
+}
