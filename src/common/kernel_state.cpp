@@ -1,28 +1,13 @@
 // The per-thread kernel state object and its lifetime.
 #include "common/kernel_state.h"
 
-#include <memory>
+#include "common/thread_state.h"
 
 namespace vox {
 
 __thread KernelState *tls_kernel __attribute__((tls_model("initial-exec"))) = nullptr;
 
-namespace {
-
-// Owns the thread's state; its destructor runs when the thread ends.
-struct KernelOwner {
-    std::unique_ptr<KernelState> state;
-    ~KernelOwner() { tls_kernel = nullptr; }
-};
-
-}  // namespace
-
-KernelState *make_kernel_state() {
-    static thread_local KernelOwner owner;
-    if (!owner.state) owner.state.reset(new KernelState());
-    tls_kernel = owner.state.get();
-    return tls_kernel;
-}
+KernelState *make_kernel_state() { return make_thread_state(tls_kernel); }
 
 void prepare_release_all(KernelState &k) {
     if (k.buffers.totused > 0) bufcloseall();

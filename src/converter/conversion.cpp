@@ -1,29 +1,14 @@
 // The per-thread conversion state and the input of the ZEM reader.
 #include "converter/conversion.h"
 
-#include <memory>
-
 #include "common/kernel_state.h"
+#include "common/thread_state.h"
 
 namespace vox {
 
 __thread Conversion *tls_conversion __attribute__((tls_model("initial-exec"))) = nullptr;
 
-namespace {
-
-struct ConversionOwner {
-    std::unique_ptr<Conversion> state;
-    ~ConversionOwner() { tls_conversion = nullptr; }
-};
-
-}  // namespace
-
-Conversion *make_conversion() {
-    static thread_local ConversionOwner owner;
-    if (!owner.state) owner.state.reset(new Conversion());
-    tls_conversion = owner.state.get();
-    return tls_conversion;
-}
+Conversion *make_conversion() { return make_thread_state(tls_conversion); }
 
 void reset_conversion() { conv() = Conversion(); }
 
