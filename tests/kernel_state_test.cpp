@@ -1,6 +1,8 @@
 // Every thread has a kernel of its own: two threads spilling temporary
 // buffers and allocating at once never see each other's blocks, buffers or
-// spill files.
+// spill files.  (Both threads seed their temporary-name counters from the
+// same second; before names were created exclusively, one thread's spill
+// file replaced the other's and the conversion ended with code 3.)
 #include <thread>
 
 #include "test_support.h"

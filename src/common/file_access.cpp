@@ -167,6 +167,18 @@ int os_open(const char *path, int flags, mode_t mode) { return ::open(path, flag
 FileLayerState::FileLayerState()
     : sys{os_open, ::read, ::write, ::lseek, ::close, ::unlink, ::chmod} {}
 
+int create_new_file(const char *name) {
+    if (&select_backend() != &kLocalBackend) {
+        if (VOXCheckExist(name) == 0) return kFileExists;
+        return VOXopen(name, 2, 3);
+    }
+    int fd = sys().open(name, O_RDWR | O_CREAT | O_EXCL | kLocalFlags, kCreateMode);
+    if (fd < 0) return errno == EEXIST ? kFileExists : -1;
+    LogPurgeableFileClose(fd);
+    LogPurgeableFileName(name, fd);
+    return fd;
+}
+
 void reset_local_syscalls() { kernel().files.sys = FileLayerState().sys; }
 
 const FileBackend &select_backend() {

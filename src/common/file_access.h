@@ -60,6 +60,13 @@ struct FileLayerState {
     FileLayerState();
 };
 
+// Creates a file that must not exist yet, as a temporary file (listed for
+// purging).  Returns its handle, kFileExists when the name is taken, or -1.
+// Local files are created exclusively; the other back ends have no such
+// mode, so there the name is checked first and then created.
+constexpr int kFileExists = -2;
+int create_new_file(const char *name);
+
 // The back end the current settings select.
 const FileBackend &select_backend();
 

@@ -49,7 +49,10 @@ VOX_API int getclk(unsigned char *buffer) {
 
 // Names are "VX" + six digits + ".TMP" in the directory of `path`.  Each
 // name is created (as a temporary file, so it is also listed for purging)
-// and closed again, which reserves it.  Returns 0, or -1 when the directory
+// and closed again, which reserves it.  The creation is exclusive, so two
+// conversions making names in one directory at the same time (two threads
+// start their counters from the same second of the clock) never take, or
+// replace, each other's files.  Returns 0, or -1 when the directory
 // refused kMaxFailedCreations names in a row.
 VOX_API int gen_fnam(const char *path, char *result) {
     KernelState &k = kernel();
@@ -69,11 +72,12 @@ VOX_API int gen_fnam(const char *path, char *result) {
         std::snprintf(digits, 11, "%06u.TMP", n % 1000000u);
         if (std::strcmp(result, k.settings.icfname) == 0) continue;
         if (VOXCheckExist(result) == 0) continue;
-        int handle = VOXopen(result, 2, 3);
+        int handle = create_new_file(result);
         if (handle >= 0) {
             VOXclose(handle);
             return 0;
         }
+        if (handle == kFileExists) continue;  // taken meanwhile by another conversion
         if (++failures >= kMaxFailedCreations) return -1;
     }
     return -1;
