@@ -8,7 +8,10 @@
 #pragma once
 
 #include "common/api.h"
+#include "converter/pages.h"
 #include "converter/preprocess.h"
+#include "converter/text_flows.h"
+#include "converter/token_reader.h"
 #include "converter/value_readers.h"
 
 namespace vox {
@@ -44,6 +47,10 @@ struct Conversion {
     RoutingState routing;
     ValueReaderState values;
     PreprocState preproc;
+    TokenState tokens;
+    PageState pages;
+    TextFlowState text_flows;
+    ParagraphLayoutState layout;
 };
 
 extern __thread Conversion *tls_conversion __attribute__((tls_model("initial-exec")));

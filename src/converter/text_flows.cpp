@@ -1,0 +1,334 @@
+// Text flows: storage at the split, the FLO list, page-order choice and
+// replay; the paragraph-state stack and the flow id stack.
+#include "converter/text_flows.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "common/exit.h"
+#include "common/memory.h"
+#include "common/records.h"
+#include "common/temp_buffers.h"
+#include "converter/conversion.h"
+#include "converter/pages.h"
+#include "converter/preprocess.h"
+#include "converter/token_reader.h"
+#include "converter/value_readers.h"
+
+using namespace vox;
+
+namespace vox {
+
+[[noreturn]] void conversion_fatal(int code) { VOXexit(code); }
+
+}  // namespace vox
+
+namespace {
+
+constexpr int kCarriageReturn = 13;
+constexpr int kTokenTextRectID = 84;
+constexpr int kTokenTFTag = 132;
+
+void put_text(const char *text, int buffer) {
+    for (; *text; ++text) bufput(static_cast<unsigned char>(*text), buffer);
+}
+
+void free_id_list(TfIdNode *node) {
+    while (node) {
+        TfIdNode *next = node->next;
+        VOXfree(node);
+        node = next;
+    }
+}
+
+void free_flow(StoredTextFlow *flow) {
+    if (flow->buffer >= 0) bufclose(flow->buffer);
+    free_id_list(flow->id_list);
+    VOXfree(flow);
+}
+
+// Appends a new node with its own buffer to the list.
+StoredTextFlow *append_flow(TextFlowState &s, int flow_num) {
+    auto *flow = static_cast<StoredTextFlow *>(VOXmalloc(sizeof(StoredTextFlow)));
+    if (!flow) conversion_fatal(8);
+    *flow = StoredTextFlow{nullptr, 0, flow_num, bufopen(kTfBufferBlock), nullptr, nullptr};
+    if (flow->buffer < 0) {
+        VOXfree(flow);
+        conversion_fatal(8);
+    }
+    if (!s.start_tf_list) {
+        s.start_tf_list = flow;
+    } else {
+        StoredTextFlow *last = s.start_tf_list;
+        while (last->next) last = last->next;
+        last->next = flow;
+        flow->prev = last;
+    }
+    return flow;
+}
+
+// Joins the neighbours of a flow; the next node becomes the head when the
+// flow was the head.
+void unlink_flow(TextFlowState &s, StoredTextFlow *flow) {
+    if (flow->prev) flow->prev->next = flow->next;
+    if (flow->next) flow->next->prev = flow->prev;
+    if (s.start_tf_list == flow) s.start_tf_list = flow->next;
+    flow->next = flow->prev = nullptr;
+}
+
+void append_id(StoredTextFlow *flow, int id) {
+    auto *node = static_cast<TfIdNode *>(VOXmalloc(sizeof(TfIdNode)));
+    if (!node) conversion_fatal(8);
+    *node = TfIdNode{id, nullptr};
+    TfIdNode **tail = &flow->id_list;
+    while (*tail) tail = &(*tail)->next;
+    *tail = node;
+}
+
+// The rectangle number of a TextRectID: into the id list, and its digits
+// into the buffer (the reader consumed them).
+void store_text_rect_id(StoredTextFlow *flow, int &id_count) {
+    int id = tf_read_next_int();
+    append_id(flow, id);
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%d", id);
+    put_text(digits, flow->buffer);
+    ++id_count;
+}
+
+// A node tagged "HIDDEN" leaves the list for hidden_tf_ptr; a flow hidden
+// before it (a second tagged flow) is freed.
+void hide_flow(TextFlowState &s, StoredTextFlow *flow) {
+    unlink_flow(s, flow);
+    if (s.hidden_tf_ptr && s.hidden_tf_ptr != flow) free_flow(s.hidden_tf_ptr);
+    s.hidden_tf_ptr = flow;
+}
+
+// A line between flows that does not start a statement: the bytes after
+// its first byte, up to the carriage return, go to the current flow.
+void store_stray_line(StoredTextFlow *flow) {
+    for (int c = preproc_getc(); c >= 0 && c != kCarriageReturn; c = preproc_getc())
+        if (flow) bufput(c, flow->buffer);
+}
+
+bool first_id_is(const StoredTextFlow *flow, int id) {
+    return flow->id_list && flow->id_list->id == id;
+}
+
+StoredTextFlow *flow_starting_in(const TextFlowState &s, int rect_id) {
+    for (StoredTextFlow *flow = s.start_tf_list; flow; flow = flow->next)
+        if (first_id_is(flow, rect_id)) return flow;
+    return nullptr;
+}
+
+bool page_skipped(const PageRecord *page, int skip_master_pg_tf) {
+    return skip_master_pg_tf && (page->page_type == kMasterPage || page->page_type == kReferencePage ||
+                                 page->page_type == kHiddenPage);
+}
+
+void save_layout(const ParagraphLayoutState &p, TfStateRecord &r) {
+    r.current_alig = p.current_alig;
+    r.default_alig = p.default_alig;
+    r.brj_mode = p.brj_mode;
+    r.curr_left_indent = p.curr_left_indent;
+    r.curr_right_indent = p.curr_right_indent;
+    r.curr_first_indent = p.curr_first_indent;
+    r.old_line_space = p.old_line_space;
+    r.new_line_space = p.new_line_space;
+    r.default_line_space = p.default_line_space;
+    r.def_para_sp_before = p.def_para_sp_before;
+    r.def_para_sp_after = p.def_para_sp_after;
+    r.para_sp_before = p.para_sp_before;
+    r.para_sp_after = p.para_sp_after;
+    r.can_rest_mar = p.can_rest_mar;
+    r.fweight_set = p.fweight_set;
+    r.fangle_set = p.fangle_set;
+    r.curr_high_act = p.curr_high_act;
+    r.tf_left_off = p.tf_left_off;
+    r.tf_right_off = p.tf_right_off;
+    r.pars_in_doc = p.pars_in_doc;
+    std::memcpy(r.pgf_tag_name, p.pgf_tag_name, kPgfTagNameSize);
+}
+
+void restore_layout(const TfStateRecord &r, ParagraphLayoutState &p) {
+    p.current_alig = r.current_alig;
+    p.default_alig = r.default_alig;
+    p.brj_mode = r.brj_mode;
+    p.curr_left_indent = r.curr_left_indent;
+    p.curr_right_indent = r.curr_right_indent;
+    p.curr_first_indent = r.curr_first_indent;
+    p.old_line_space = r.old_line_space;
+    p.new_line_space = r.new_line_space;
+    p.default_line_space = r.default_line_space;
+    p.def_para_sp_before = r.def_para_sp_before;
+    p.def_para_sp_after = r.def_para_sp_after;
+    p.para_sp_before = r.para_sp_before;
+    p.para_sp_after = r.para_sp_after;
+    p.can_rest_mar = r.can_rest_mar;
+    p.fweight_set = r.fweight_set;
+    p.fangle_set = r.fangle_set;
+    p.curr_high_act = r.curr_high_act;
+    p.tf_left_off = r.tf_left_off;
+    p.tf_right_off = r.tf_right_off;
+    p.pars_in_doc = r.pars_in_doc;
+    std::memcpy(p.pgf_tag_name, r.pgf_tag_name, kPgfTagNameSize);
+}
+
+}  // namespace
+
+extern "C" {
+
+VOX_API int tf_store_all_text_flows(void) {
+    TextFlowState &s = conv().text_flows;
+    StoredTextFlow *current = nullptr;
+    int depth = 0, flow_num = 1, id_count = 0;
+    for (int c = preproc_getc(); c >= 0; c = preproc_getc()) {
+        if (depth == 0) {
+            if (c == kCarriageReturn) continue;
+            if (c != '<') {
+                store_stray_line(current);
+                continue;
+            }
+            if (current) current->id_count = id_count;
+            current = append_flow(s, flow_num++);
+            id_count = 0;
+        }
+        bufput(c, current->buffer);
+        if (c == '<') {
+            ++depth;
+            int token = tf_read_next_token_num(current->buffer);
+            if (token == kTokenTextRectID) store_text_rect_id(current, id_count);
+            else if (token == kTokenTFTag && tf_hidden_tf(current->buffer)) hide_flow(s, current);
+        } else if (c == '>') {
+            --depth;
+        } else if (c == '`') {
+            tf_buff_string(current->buffer);
+        }
+    }
+    if (current) current->id_count = id_count;
+    return 0;
+}
+
+// A byte after the blanks that opens no string is pushed back rather than
+// kept: the caller still sees a '>' there, and stores it itself.
+VOX_API int tf_hidden_tf(int buffer) {
+    int c = preproc_getc();
+    while (c == ' ' || c == '\t') {
+        bufput(c, buffer);
+        c = preproc_getc();
+    }
+    if (c != '`') {
+        if (c >= 0) preproc_unget(c);
+        return 0;
+    }
+    bufput(c, buffer);
+    char tag[kHiddenTagLimit + 1];
+    int length = 0;
+    for (c = preproc_getc(); c >= 0; c = preproc_getc()) {
+        bufput(c, buffer);
+        if (c == '\'') break;
+        if (length < kHiddenTagLimit) tag[length++] = static_cast<char>(c);
+    }
+    tag[length] = '\0';
+    return std::strcmp(tag, "HIDDEN") == 0 ? 1 : 0;
+}
+
+VOX_API int tf_output_flo(void) {
+    for (StoredTextFlow *flow = conv().text_flows.start_tf_list; flow; flow = flow->next) {
+        beg_icf(icf_code("FLO"));
+        dec_out(static_cast<std::uint32_t>(flow->flow_num));
+        dec_out(static_cast<std::uint32_t>(flow->id_count));
+        for (TfIdNode *id = flow->id_list; id; id = id->next) dec_out(static_cast<std::uint32_t>(id->id));
+        end_icf();
+    }
+    return 0;
+}
+
+VOX_API StoredTextFlow *tf_find_next_text_flow(int /*unused*/) {
+    Conversion &c = conv();
+    const TextFlowState &s = c.text_flows;
+    for (PageRecord *page = c.pages.start_page_list; page; page = page->next) {
+        if (page_skipped(page, s.skip_master_pg_tf)) continue;
+        for (TextRectRecord *rect = page->text_rects; rect; rect = rect->next)
+            if (StoredTextFlow *flow = flow_starting_in(s, rect->id)) return flow;
+    }
+    return s.skip_master_pg_tf ? nullptr : s.start_tf_list;
+}
+
+VOX_API int tf_unput_text_flow(StoredTextFlow *flow) {
+    unlink_flow(conv().text_flows, flow);
+    for (int c = bufunput(flow->buffer); c >= 0; c = bufunput(flow->buffer)) preproc_unget(c);
+    free_flow(flow);
+    return 0;
+}
+
+VOX_API void tf_free_tf_list(void) {
+    TextFlowState &s = conv().text_flows;
+    while (StoredTextFlow *flow = s.start_tf_list) {
+        s.start_tf_list = flow->next;
+        free_flow(flow);
+    }
+    if (s.hidden_tf_ptr) free_flow(s.hidden_tf_ptr);
+    s.hidden_tf_ptr = nullptr;
+}
+
+VOX_API int tf_push_tf_state(void) {
+    Conversion &c = conv();
+    auto *record = static_cast<TfStateRecord *>(VOXmalloc(sizeof(TfStateRecord)));
+    if (!record) conversion_fatal(8);
+    save_layout(c.layout, *record);
+    record->next = nullptr;
+    TfStateRecord **tail = &c.text_flows.textflow_state_list;
+    while (*tail) tail = &(*tail)->next;
+    *tail = record;
+    return 0;
+}
+
+VOX_API int tf_pop_tf_state(void) {
+    Conversion &c = conv();
+    TfStateRecord **top = &c.text_flows.textflow_state_list;
+    if (!*top) return 0;
+    while ((*top)->next) top = &(*top)->next;
+    restore_layout(**top, c.layout);
+    VOXfree(*top);
+    *top = nullptr;
+    return 0;
+}
+
+// Everything but pgf_tag_name back to its starting value.
+VOX_API int tf_reset_tf_state(void) {
+    ParagraphLayoutState &p = conv().layout;
+    char tag[kPgfTagNameSize];
+    std::memcpy(tag, p.pgf_tag_name, kPgfTagNameSize);
+    p = ParagraphLayoutState();
+    std::memcpy(p.pgf_tag_name, tag, kPgfTagNameSize);
+    return 0;
+}
+
+VOX_API void tf_free_tf_state_list(void) {
+    TextFlowState &s = conv().text_flows;
+    while (TfStateRecord *record = s.textflow_state_list) {
+        s.textflow_state_list = record->next;
+        VOXfree(record);
+    }
+}
+
+VOX_API int tf_txtflo_push_id(int number) {
+    TextFlowState &s = conv().text_flows;
+    if (s.tf_push_idx >= kFlowIdStackSize) return 1;
+    s.tf_stack[s.tf_push_idx++] = number;
+    return 0;
+}
+
+VOX_API int tf_txtflo_pop_token(void) {
+    TextFlowState &s = conv().text_flows;
+    if (s.tf_push_idx <= 0) return -1;
+    return s.tf_stack[--s.tf_push_idx];
+}
+
+VOX_API int tf_from_cp_buff_to_buff(int from, int to) {
+    for (int c = bufget(from); c >= 0; c = bufget(from)) bufput(c, to);
+    return 0;
+}
+}

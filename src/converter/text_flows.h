@@ -1,0 +1,132 @@
+// Text flows: storing them aside when the preprocessed text is split,
+// listing them at the head of the intermediate code (FLO), choosing them in
+// page order and pushing them back onto the input one by one; the stack of
+// paragraph states saved around flows, catalogs, frames, tables and
+// footnotes; the stack of the numbers of the flows being converted.
+//
+// A stored flow holds its preprocessed text from its '<' on, in a temporary
+// buffer of its own, and the rectangle numbers named by its TextRectID
+// statements.  Flows are numbered 1, 2, ... in source order; a flow tagged
+// "HIDDEN" keeps its number but is taken out of the list (hidden_tf_ptr),
+// so the numbers the FLO records carry may have a gap.
+#pragma once
+
+#include "common/api.h"
+
+namespace vox {
+
+constexpr int kFlowIdStackSize = 100;
+constexpr int kPgfTagNameSize = 124;  // a paragraph tag and its terminator
+constexpr int kTfBufferBlock = 512;   // block size of a stored flow's buffer
+constexpr int kHiddenTagLimit = 500;  // bytes of a TFTag string compared
+
+// The paragraph layout values saved and restored around text flows and
+// nested objects.  They belong to the paragraph, tab and font modules; they
+// live here until the paragraph module lands, and then move there.  The
+// initial values are those tf_reset_tf_state gives.
+struct ParagraphLayoutState {
+    int current_alig = 0;
+    int default_alig = 0;
+    int brj_mode = 0;
+    int curr_left_indent = 0;
+    int curr_right_indent = 0;
+    int curr_first_indent = 0;
+    int old_line_space = 40;
+    int new_line_space = 40;
+    int default_line_space = 40;
+    int def_para_sp_before = 0;
+    int def_para_sp_after = 0;
+    int para_sp_before = 0;
+    int para_sp_after = 0;
+    int can_rest_mar = 0;
+    int fweight_set = 0;
+    int fangle_set = 0;
+    int curr_high_act = 0;
+    int tf_left_off = 0;
+    int tf_right_off = 0;
+    int pars_in_doc = 0;
+    int curr_tab_idx = 0;  // reset with the others, but not saved
+    char pgf_tag_name[kPgfTagNameSize] = {};
+};
+
+// One saved paragraph state: a node of textflow_state_list, whose last
+// node is the top of the stack.
+struct TfStateRecord {
+    int current_alig, default_alig, brj_mode;
+    int curr_left_indent, curr_right_indent, curr_first_indent;
+    int old_line_space, new_line_space, default_line_space;
+    int def_para_sp_before, def_para_sp_after, para_sp_before, para_sp_after;
+    int can_rest_mar, fweight_set, fangle_set, curr_high_act;
+    int tf_left_off, tf_right_off, pars_in_doc;
+    char pgf_tag_name[kPgfTagNameSize];
+    TfStateRecord *next;
+};
+
+// A rectangle number of a stored flow's id list.
+struct TfIdNode {
+    int id;
+    TfIdNode *next;
+};
+
+// A stored text flow: a node of start_tf_list.
+struct StoredTextFlow {
+    TfIdNode *id_list;     // TextRectID numbers in order, repetitions included
+    int id_count;          // entries of id_list
+    int flow_num;          // 1 for the first stored node, then counting up
+    int buffer;            // temporary buffer holding the flow's text
+    StoredTextFlow *next;
+    StoredTextFlow *prev;
+};
+
+struct TextFlowState {
+    StoredTextFlow *start_tf_list = nullptr;  // in source order
+    StoredTextFlow *hidden_tf_ptr = nullptr;  // the flow tagged "HIDDEN"
+    TfStateRecord *textflow_state_list = nullptr;
+    int tf_stack[kFlowIdStackSize] = {};
+    int tf_push_idx = 0;
+    int curr_tf_num = 0;         // number of the flow being replayed
+    // 1: flows found only on master, reference or hidden pages are not
+    // converted.  The driver sets it from the version level.
+    int skip_master_pg_tf = 1;
+};
+
+// Ends the run on a fatal condition of the document conversion.  Becomes
+// tf_frame_exit (which also frees the conversion's lists and buffers) when
+// the driver lands; until then it is VOXexit.
+[[noreturn]] void conversion_fatal(int code);
+
+}  // namespace vox
+
+extern "C" {
+// Stores every text flow from the current input position (the '<' of the
+// first TextFlow) to the end of input.  Returns 0; a buffer or allocation
+// failure ends the run with code 8.
+VOX_API int tf_store_all_text_flows(void);
+// Checks the tag of a TFTag statement whose token number has just been
+// read: 1 when it is the string "HIDDEN", else 0.  The bytes read are
+// appended to the temporary buffer `buffer` unchanged.
+VOX_API int tf_hidden_tf(int buffer);
+// Writes one FLO record per stored flow, in list order: flow number, id
+// count, the rectangle numbers.  Returns 0.
+VOX_API int tf_output_flo(void);
+// The next flow to replay in page order, or null.  `unused` is always 0.
+VOX_API vox::StoredTextFlow *tf_find_next_text_flow(int unused);
+// Unlinks the flow, pushes its text back onto the input so that it is read
+// next in stored order, and frees it.  Returns 0.
+VOX_API int tf_unput_text_flow(vox::StoredTextFlow *flow);
+// Frees every stored flow and the hidden flow (buffers closed).
+VOX_API void tf_free_tf_list(void);
+// The paragraph-state stack.  Push ends the run with code 8 when memory
+// runs out; pop on an empty stack changes nothing.
+VOX_API int tf_push_tf_state(void);
+VOX_API int tf_pop_tf_state(void);
+VOX_API int tf_reset_tf_state(void);
+VOX_API void tf_free_tf_state_list(void);
+// The flow id stack: push gives 0, or 1 when the 100 entries are in use;
+// pop gives the top number, or -1 when empty.
+VOX_API int tf_txtflo_push_id(int number);
+VOX_API int tf_txtflo_pop_token(void);
+// Appends every remaining byte of temporary buffer `from` to `to`.
+// Returns 0.
+VOX_API int tf_from_cp_buff_to_buff(int from, int to);
+}

@@ -1,0 +1,334 @@
+// Text flows over a preprocessed text written by hand: storage at the split
+// (ids, numbers, buffers, the hidden flow, stray lines, statements after
+// the flows), the FLO records, the page-order choice, replay, and the two
+// stacks.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/kernel_state.h"
+#include "common/temp_buffers.h"
+#include "converter/conversion.h"
+#include "converter/pages.h"
+#include "converter/text_flows.h"
+#include "icf_render.h"
+#include "test_support.h"
+
+namespace vox {
+namespace {
+
+const std::string kEnd = "\xFE";  // the end marker of a token number
+
+// A statement start in preprocessed form: '<', the token number, 254.
+std::string start(int token) { return "<" + std::to_string(token) + kEnd; }
+const std::string kClose = ">\r";
+
+// Flow A: rectangles 5 (written "05": stored as its decimal digits) and 6,
+// and a string holding a '>' that must not end the statement.
+const std::string kFlowA = start(86) + start(84) + "05" + kClose + start(84) + "6" + kClose + start(60) +
+                           "`a>b'" + kClose + kClose;
+const std::string kFlowAStored = start(86) + start(84) + "5" + kClose + start(84) + "6" + kClose +
+                                 start(60) + "`a>b'" + kClose + kClose;
+// Flow B: rectangle 7 twice, and a tag that is not "HIDDEN" (case counts).
+const std::string kFlowB =
+    start(86) + start(84) + "7" + kClose + start(132) + "`Hidden'" + kClose + start(84) + "7" + kClose + kClose;
+// The hidden flow: blanks before its tag are kept in its buffer.
+const std::string kFlowH = start(86) + start(132) + " \t`HIDDEN'" + kClose + start(84) + "9" + kClose + kClose;
+// A top-level statement after the flows.
+const std::string kDocument = start(99) + kClose;
+
+// What a node stores of a top-level statement: the carriage return after
+// its closing '>' is read at depth 0 and skipped.
+std::string stored(const std::string &statement) { return statement.substr(0, statement.size() - 1); }
+
+class TextFlows : public test::KernelTest {
+  protected:
+    void SetUp() override {
+        KernelTest::SetUp();
+        reset_conversion();
+        conv().routing.preprocess = 0;
+        conv().buffers.preproceesed_bf = bufopen(512);
+    }
+    void TearDown() override {
+        tf_free_tf_list();
+        tf_free_tf_state_list();
+        conv().pages = PageState();
+        reset_conversion();
+        KernelTest::TearDown();
+    }
+
+    static void feed(const std::string &bytes) {
+        for (unsigned char c : bytes) bufput(c, conv().buffers.preproceesed_bf);
+    }
+    static std::string drain(int handle) {
+        std::string bytes;
+        for (int c = bufget(handle); c >= 0; c = bufget(handle)) bytes.push_back(static_cast<char>(c));
+        return bytes;
+    }
+    static void store(const std::string &bytes) {
+        feed(bytes);
+        ASSERT_EQ(tf_store_all_text_flows(), 0);
+        ASSERT_EQ(drain(conv().buffers.preproceesed_bf), "") << "storage leaves no input";
+    }
+    static std::vector<int> flow_numbers() {
+        std::vector<int> numbers;
+        for (auto *f = conv().text_flows.start_tf_list; f; f = f->next) numbers.push_back(f->flow_num);
+        return numbers;
+    }
+    static StoredTextFlow *flow(int number) {
+        for (auto *f = conv().text_flows.start_tf_list; f; f = f->next)
+            if (f->flow_num == number) return f;
+        return nullptr;
+    }
+    static std::vector<int> ids(const StoredTextFlow *f) {
+        std::vector<int> list;
+        for (auto *n = f->id_list; n; n = n->next) list.push_back(n->id);
+        return list;
+    }
+    static std::string flo_records() {
+        test::OutputCapture out;
+        tf_output_flo();
+        return out.bytes();
+    }
+    static std::string assembled(const std::string &rendering) {
+        std::string bytes, error;
+        EXPECT_TRUE(icf::assemble(rendering, bytes, error)) << error;
+        return bytes;
+    }
+};
+
+// Catches flows cut at a '>' inside a string, ids not listed or listed
+// without repetitions, a hidden flow still listed or renumbering the ones
+// after it, a stray line's first byte or CR kept, a statement after the
+// flows folded into the last flow, and id digits copied as written rather
+// than as the number read.
+TEST_F(TextFlows, StoresEachTopLevelStatementAsANode) {
+    store(kFlowA + "\r=xyz\r" + kFlowB + kFlowH + kDocument);
+    EXPECT_EQ(flow_numbers(), (std::vector<int>{1, 2, 4}));
+    ASSERT_NE(conv().text_flows.hidden_tf_ptr, nullptr);
+    const StoredTextFlow *hidden = conv().text_flows.hidden_tf_ptr;
+    EXPECT_EQ(hidden->flow_num, 3);
+    EXPECT_EQ(hidden->next, nullptr);
+    EXPECT_EQ(hidden->prev, nullptr);
+    EXPECT_EQ(flow(4)->prev, flow(2));
+
+    struct Expect {
+        const StoredTextFlow *flow;
+        std::vector<int> ids;
+        std::string text;
+    };
+    const std::vector<Expect> expected = {
+        {flow(1), {5, 6}, stored(kFlowAStored) + "xyz"},
+        {flow(2), {7, 7}, stored(kFlowB)},
+        {hidden, {9}, stored(kFlowH)},
+        {flow(4), {}, stored(kDocument)},
+    };
+    for (const auto &e : expected) {
+        SCOPED_TRACE("flow " + std::to_string(e.flow->flow_num));
+        EXPECT_EQ(ids(e.flow), e.ids);
+        EXPECT_EQ(e.flow->id_count, static_cast<int>(e.ids.size()));
+        EXPECT_EQ(test::visible(drain(e.flow->buffer)), test::visible(e.text));
+    }
+}
+
+// Catches a FLO for the hidden flow, parameters out of order, and a flow
+// without ids left out.
+TEST_F(TextFlows, FloListsTheStoredFlowsInOrder) {
+    store(kFlowA + kFlowB + kFlowH + kDocument);
+    EXPECT_EQ(test::visible(flo_records()), test::visible(assembled("FLO 1 2 5 6\n"
+                                                                    "FLO 2 2 7 7\n"
+                                                                    "FLO 4 0\n")));
+}
+
+// Catches the hidden head leaving a dangling list, a TFTag without a string
+// swallowing its '>' (the next flow would then be folded into this one),
+// and nothing written for an empty list.
+TEST_F(TextFlows, HiddenHeadAndTagsWithoutStrings) {
+    struct Case {
+        const char *what;
+        std::string input, flo;
+        bool hidden;
+    };
+    const std::vector<Case> cases = {
+        {"hidden flow first", kFlowH + start(86) + start(84) + "1" + kClose + kClose, "FLO 2 1 1\n", true},
+        {"tag without a string", start(86) + start(132) + kClose + kClose + start(86) + kClose,
+         "FLO 1 0\nFLO 2 0\n", false},
+        {"only a hidden flow", kFlowH, "", true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        store(c.input);
+        EXPECT_EQ(conv().text_flows.hidden_tf_ptr != nullptr, c.hidden);
+        EXPECT_EQ(test::visible(flo_records()), test::visible(assembled(c.flo)));
+        tf_free_tf_list();
+        EXPECT_EQ(conv().text_flows.start_tf_list, nullptr);
+        EXPECT_EQ(conv().text_flows.hidden_tf_ptr, nullptr);
+    }
+}
+
+// Pages in order: a reference page (rectangle 8), a master page (5), a body
+// page (9 then 7), a body page (5).  Flows: A starts in 5, B in 7, C in 8
+// (then 9, which must not count), D has no rectangle.
+//
+// Catches master, reference or hidden pages walked when they are to be
+// skipped, a flow matched by a later id than its first, rectangles walked
+// out of order, and the fallback to the list head taken when skipping.
+TEST_F(TextFlows, NextFlowFollowsPageOrder) {
+    TextRectRecord r8{8}, r5a{5}, r9{9}, r7{7}, r5b{5};
+    r9.next = &r7;
+    PageRecord reference, master, body1, body2;
+    reference.page_type = kReferencePage;
+    reference.text_rects = &r8;
+    master.page_type = kMasterPage;
+    master.text_rects = &r5a;
+    body1.text_rects = &r9;
+    body2.text_rects = &r5b;
+    reference.next = &master;
+    master.next = &body1;
+    body1.next = &body2;
+
+    const std::string flows = start(86) + start(84) + "5" + kClose + kClose +              // 1
+                              start(86) + start(84) + "7" + kClose + kClose +              // 2
+                              start(86) + start(84) + "8" + kClose + start(84) + "9" + kClose + kClose +  // 3
+                              start(86) + kClose;                                          // 4
+    struct Case {
+        int skip;
+        std::vector<int> removed;
+        int expected;  // 0: none
+    };
+    const std::vector<Case> cases = {
+        {1, {}, 2},         {0, {}, 3},       {1, {2}, 1},          {0, {3}, 1},
+        {1, {1, 2}, 0},     {0, {1, 2, 3}, 4}, {0, {1, 2, 3, 4}, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("skip " + std::to_string(c.skip) + ", removed " + std::to_string(c.removed.size()));
+        conv().pages.start_page_list = &reference;
+        store(flows);
+        for (int number : c.removed) {
+            tf_unput_text_flow(flow(number));
+            drain(conv().buffers.preproceesed_bf);
+        }
+        conv().text_flows.skip_master_pg_tf = c.skip;
+        const StoredTextFlow *next = tf_find_next_text_flow(0);
+        EXPECT_EQ(next ? next->flow_num : 0, c.expected);
+        tf_free_tf_list();
+    }
+    // A hidden page is skipped as well.
+    master.page_type = kHiddenPage;
+    reference.page_type = kBodyPage;
+    store(flows);
+    conv().text_flows.skip_master_pg_tf = 1;
+    EXPECT_EQ(tf_find_next_text_flow(0)->flow_num, 3);
+    tf_unput_text_flow(flow(3));
+    drain(conv().buffers.preproceesed_bf);
+    EXPECT_EQ(tf_find_next_text_flow(0)->flow_num, 2);
+}
+
+// Catches bytes pushed back in reverse, a flow left in the list, the head
+// not moved on, and the pushed-back text not read before what was waiting.
+TEST_F(TextFlows, ReplayPushesTheTextBackInStoredOrder) {
+    store(kFlowA + kFlowB + kDocument);
+    feed("XY");
+    tf_unput_text_flow(flow(2));
+    EXPECT_EQ(flow_numbers(), (std::vector<int>{1, 3}));
+    EXPECT_EQ(flow(3)->prev, flow(1));
+    tf_unput_text_flow(flow(1));
+    EXPECT_EQ(flow_numbers(), (std::vector<int>{3}));
+    EXPECT_EQ(flow(3)->prev, nullptr);
+    EXPECT_EQ(test::visible(drain(conv().buffers.preproceesed_bf)),
+              test::visible(stored(kFlowAStored) + stored(kFlowB) + "XY"));
+}
+
+// Every saved field, by value 100 + its position.
+using LayoutField = int ParagraphLayoutState::*;
+const std::vector<LayoutField> kSavedFields = {
+    &ParagraphLayoutState::current_alig,       &ParagraphLayoutState::default_alig,
+    &ParagraphLayoutState::brj_mode,           &ParagraphLayoutState::curr_left_indent,
+    &ParagraphLayoutState::curr_right_indent,  &ParagraphLayoutState::curr_first_indent,
+    &ParagraphLayoutState::old_line_space,     &ParagraphLayoutState::new_line_space,
+    &ParagraphLayoutState::default_line_space, &ParagraphLayoutState::def_para_sp_before,
+    &ParagraphLayoutState::def_para_sp_after,  &ParagraphLayoutState::para_sp_before,
+    &ParagraphLayoutState::para_sp_after,      &ParagraphLayoutState::can_rest_mar,
+    &ParagraphLayoutState::fweight_set,        &ParagraphLayoutState::fangle_set,
+    &ParagraphLayoutState::curr_high_act,      &ParagraphLayoutState::tf_left_off,
+    &ParagraphLayoutState::tf_right_off,       &ParagraphLayoutState::pars_in_doc,
+};
+
+void fill_layout(int base, const char *tag) {
+    ParagraphLayoutState &p = conv().layout;
+    for (std::size_t i = 0; i < kSavedFields.size(); ++i) p.*kSavedFields[i] = base + static_cast<int>(i);
+    p.curr_tab_idx = base;
+    std::strcpy(p.pgf_tag_name, tag);
+}
+
+void expect_layout(int base, const char *tag) {
+    const ParagraphLayoutState &p = conv().layout;
+    for (std::size_t i = 0; i < kSavedFields.size(); ++i)
+        EXPECT_EQ(p.*kSavedFields[i], base + static_cast<int>(i)) << "field " << i;
+    EXPECT_STREQ(p.pgf_tag_name, tag);
+}
+
+// Catches a field not saved or restored (or restored into its neighbour),
+// the stack popped from the bottom, a reset that clears the tag or misses
+// a field, and an empty pop that changes the state.
+TEST_F(TextFlows, StateStackSavesResetsAndRestores) {
+    fill_layout(100, "Heading");
+    ASSERT_EQ(tf_push_tf_state(), 0);
+    tf_reset_tf_state();
+    const ParagraphLayoutState &p = conv().layout;
+    for (std::size_t i = 0; i < kSavedFields.size(); ++i) {
+        const bool line_spacing = i >= 6 && i <= 8;  // old, new and default line spacing
+        EXPECT_EQ(p.*kSavedFields[i], line_spacing ? 40 : 0) << "field " << i;
+    }
+    EXPECT_EQ(p.curr_tab_idx, 0);
+    EXPECT_STREQ(p.pgf_tag_name, "Heading");
+
+    fill_layout(200, "Body");
+    ASSERT_EQ(tf_push_tf_state(), 0);
+    fill_layout(300, "Note");
+    tf_pop_tf_state();
+    expect_layout(200, "Body");
+    tf_pop_tf_state();
+    expect_layout(100, "Heading");
+    EXPECT_EQ(conv().text_flows.textflow_state_list, nullptr);
+    fill_layout(400, "Last");
+    tf_pop_tf_state();
+    expect_layout(400, "Last");
+}
+
+// Catches a state record or flow node allocated outside the tracked
+// allocator's failure path: each must end the run with code 8.
+TEST_F(TextFlows, AllocationFailureEndsWithCodeEight) {
+    test::CountingAllocator::install(1, true);
+    EXPECT_EQ(test::exit_code_of([] { tf_push_tf_state(); }), 8);
+    feed(kDocument);
+    EXPECT_EQ(test::exit_code_of([] { tf_store_all_text_flows(); }), 8);
+    test::CountingAllocator::uninstall();
+}
+
+// Catches an off-by-one at the 100-entry limit, and an empty pop that does
+// not give -1 (which ETF writes as 65535).
+TEST_F(TextFlows, FlowIdStackHoldsOneHundredNumbers) {
+    EXPECT_EQ(tf_txtflo_pop_token(), -1);
+    for (int i = 1; i <= 100; ++i) ASSERT_EQ(tf_txtflo_push_id(i), 0) << i;
+    EXPECT_EQ(tf_txtflo_push_id(101), 1);
+    for (int i = 100; i >= 1; --i) ASSERT_EQ(tf_txtflo_pop_token(), i);
+    EXPECT_EQ(tf_txtflo_pop_token(), -1);
+}
+
+// Catches bytes already read copied again, the target's content replaced,
+// and the copy stopped short.
+TEST_F(TextFlows, CopiesTheRestOfOneBufferToAnother) {
+    int from = bufopen(512), to = bufopen(512);
+    for (char c : std::string("abcd")) bufput(c, from);
+    bufput('x', to);
+    EXPECT_EQ(bufget(from), 'a');
+    EXPECT_EQ(tf_from_cp_buff_to_buff(from, to), 0);
+    EXPECT_EQ(drain(to), "xbcd");
+    EXPECT_EQ(drain(from), "");
+    bufclose(from);
+    bufclose(to);
+}
+
+}  // namespace
+}  // namespace vox

@@ -1,0 +1,130 @@
+// The token stack and the readers of the main pass over a real
+// preprocessed-text buffer: what each returns, what it leaves in the
+// stream, what it copies and how many progress steps it counts.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/temp_buffers.h"
+#include "converter/conversion.h"
+#include "converter/token_reader.h"
+#include "test_support.h"
+
+namespace vox {
+namespace {
+
+const std::string kEnd = "\xFE";  // the end marker of a token number
+
+class TokenReader : public test::KernelTest {
+  protected:
+    void SetUp() override {
+        KernelTest::SetUp();
+        reset_conversion();
+        conv().routing.preprocess = 0;
+        conv().buffers.preproceesed_bf = bufopen(512);
+    }
+    void TearDown() override { reset_conversion(); KernelTest::TearDown(); }
+
+    static void feed(const std::string &bytes) {
+        for (unsigned char c : bytes) bufput(c, conv().buffers.preproceesed_bf);
+    }
+    static std::string drain(int handle) {
+        std::string bytes;
+        for (int c = bufget(handle); c >= 0; c = bufget(handle)) bytes.push_back(static_cast<char>(c));
+        return bytes;
+    }
+    static std::string rest() { return drain(conv().buffers.preproceesed_bf); }
+};
+
+// A reader run on an input: its result, what stays in the stream, and the
+// progress steps it counts.
+struct ReaderCase {
+    const char *what;
+    std::function<int()> read;
+    std::string input;
+    int result;
+    std::string left;
+    long steps = 0;
+};
+
+// Catches a 254 left in the stream, digits past the buffer's room kept or
+// left unread, a stop byte consumed instead of pushed back (or a 254 pushed
+// back), strings looked into, and steps counted for bytes that are not
+// skipped.
+TEST_F(TokenReader, ReadersStopAndPushBackByTheirRules) {
+    auto num = [] { return tf_read_token_num(); };
+    auto eat = [] { return tf_eat_rest_of_line(); };
+    auto skip = [] { return tf_unknown_token_line_skip(); };
+    auto white = [] { return tf_skipp_white_space(); };
+    const std::vector<ReaderCase> cases = {
+        {"number and marker", num, "86" + kEnd + "<", 86, "<"},
+        {"empty number", num, kEnd + ">", 0, ">"},
+        {"number at end of input", num, "12", 12, ""},
+        {"digits beyond nine read and dropped", num, "12345678901" + kEnd + "x", 123456789, "x"},
+        {"atoi stops at a letter", num, "7a9" + kEnd, 7, ""},
+        {"eat stops at '<'", eat, "abc<def", 0, "<def", 3},
+        {"eat stops at '>'", eat, "ab>c", 0, ">c", 2},
+        {"eat stops at CR", eat, "ab\rc", 0, "\rc", 2},
+        {"eat runs to the end", eat, "abcd", 0, "", 4},
+        {"eat looks into strings", eat, "`a<b'<", 0, "<b'<", 2},
+        {"skip steps over a string", skip, "x`a<b\r'c>d", 0, ">d", 6},
+        {"skip stops at CR", skip, "ab\rc", 0, "\rc", 0},
+        {"skip in an open string runs to the end", skip, "`abc", 0, "", 4},
+        {"white pushes back a byte", white, " \t x", 0, "x"},
+        {"white consumes the marker", white, "  " + kEnd + "x", 0, "x"},
+        {"white at the end of input", white, "  ", 0, ""},
+        {"white with nothing to skip", white, "x", 0, "x"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        feed(c.input);
+        const unsigned before = kernel().progress.DispCurrentCount;
+        EXPECT_EQ(c.read(), c.result);
+        EXPECT_EQ(static_cast<long>(kernel().progress.DispCurrentCount - before), c.steps);
+        EXPECT_EQ(test::visible(rest()), test::visible(c.left));
+    }
+}
+
+// Catches the marker not copied, bytes after it consumed, the end of input
+// taken for a number, and the work string keeping an earlier number.
+TEST_F(TokenReader, NextTokenNumCopiesItsBytesIntoTheBuffer) {
+    struct Case {
+        std::string input;
+        int result;
+        std::string copied, left, work;
+    };
+    const std::vector<Case> cases = {
+        {"84" + kEnd + "5>", 84, "84" + kEnd, "5>", "84"},
+        {"7" + kEnd, 7, "7" + kEnd, "", "7"},
+        {kEnd + "<", 0, kEnd, "<", ""},
+        {"12", -1, "12", "", "12"},
+        {"", -1, "", "", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(test::visible(c.input));
+        feed(c.input);
+        int buffer = bufopen(512);
+        bufput('<', buffer);
+        EXPECT_EQ(tf_read_next_token_num(buffer), c.result);
+        EXPECT_EQ(test::visible(drain(buffer)), test::visible("<" + c.copied));
+        EXPECT_EQ(test::visible(rest()), test::visible(c.left));
+        EXPECT_EQ(std::string(conv().tokens.buff), c.work);
+        bufclose(buffer);
+    }
+}
+
+// Catches an off-by-one at the 100-entry limit, a refused push that still
+// changes the stack, and pops in the wrong order or below empty.
+TEST_F(TokenReader, TokenStackHoldsOneHundredEntries) {
+    for (int i = 1; i <= 100; ++i) ASSERT_EQ(tf_push_token(i), 0) << i;
+    EXPECT_EQ(tf_push_token(101), 1);
+    EXPECT_EQ(conv().tokens.push_idx, 100);
+    for (int i = 100; i >= 1; --i) ASSERT_EQ(tf_pop_token(), i);
+    EXPECT_EQ(tf_pop_token(), -1);
+    EXPECT_EQ(tf_pop_token(), -1);
+    EXPECT_EQ(tf_push_token(0), 0);  // an unreadable number still balances its '>'
+    EXPECT_EQ(tf_pop_token(), 0);
+}
+
+}  // namespace
+}  // namespace vox
