@@ -87,6 +87,29 @@ void fresh_kernel() {
     plan = HostFilePlan();
 }
 
+void ConverterTest::SetUp() {
+    KernelTest::SetUp();
+    reset_conversion();
+    conv().routing.preprocess = 0;
+    conv().buffers.preproceesed_bf = bufopen(512);
+}
+
+void ConverterTest::TearDown() {
+    reset_conversion();
+    KernelTest::TearDown();
+}
+
+void ConverterTest::feed(const std::string &bytes) {
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    bufputs(conv().buffers.preproceesed_bf, data, static_cast<int>(bytes.size()));
+}
+
+std::string ConverterTest::drain(int handle) {
+    std::string bytes;
+    for (int c = bufget(handle); c >= 0; c = bufget(handle)) bytes.push_back(static_cast<char>(c));
+    return bytes;
+}
+
 TempDir::TempDir() {
     const char *base = std::getenv("TMPDIR");
     std::string templ = std::string(base && *base ? base : "/tmp") + "/vox42-test-XXXXXX";

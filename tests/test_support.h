@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "common/kernel_state.h"
+#include "converter/conversion.h"
 
 namespace vox::test {
 
@@ -22,6 +23,20 @@ class KernelTest : public ::testing::Test {
   protected:
     void SetUp() override { fresh_kernel(); }
     void TearDown() override { fresh_kernel(); }
+};
+
+// For the ZEM reader: a fresh conversion after the preprocessing pass,
+// reading its input from a real preprocessed-text buffer.
+class ConverterTest : public KernelTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Appends bytes to the input.
+    static void feed(const std::string &bytes);
+    // Everything left in a temporary buffer, taken out of it.
+    static std::string drain(int handle);
+    // Everything left of the input.
+    static std::string rest() { return drain(conv().buffers.preproceesed_bf); }
 };
 
 // A scratch directory removed with everything in it at the end of scope.

@@ -41,29 +41,13 @@ const std::string kDocument = start(99) + kClose;
 // its closing '>' is read at depth 0 and skipped.
 std::string stored(const std::string &statement) { return statement.substr(0, statement.size() - 1); }
 
-class TextFlows : public test::KernelTest {
+class TextFlows : public test::ConverterTest {
   protected:
-    void SetUp() override {
-        KernelTest::SetUp();
-        reset_conversion();
-        conv().routing.preprocess = 0;
-        conv().buffers.preproceesed_bf = bufopen(512);
-    }
     void TearDown() override {
         tf_free_tf_list();
         tf_free_tf_state_list();
         conv().pages = PageState();
-        reset_conversion();
-        KernelTest::TearDown();
-    }
-
-    static void feed(const std::string &bytes) {
-        for (unsigned char c : bytes) bufput(c, conv().buffers.preproceesed_bf);
-    }
-    static std::string drain(int handle) {
-        std::string bytes;
-        for (int c = bufget(handle); c >= 0; c = bufget(handle)) bytes.push_back(static_cast<char>(c));
-        return bytes;
+        ConverterTest::TearDown();
     }
     static void store(const std::string &bytes) {
         feed(bytes);

@@ -15,26 +15,7 @@ namespace {
 
 const std::string kEnd = "\xFE";  // the end marker of a token number
 
-class TokenReader : public test::KernelTest {
-  protected:
-    void SetUp() override {
-        KernelTest::SetUp();
-        reset_conversion();
-        conv().routing.preprocess = 0;
-        conv().buffers.preproceesed_bf = bufopen(512);
-    }
-    void TearDown() override { reset_conversion(); KernelTest::TearDown(); }
-
-    static void feed(const std::string &bytes) {
-        for (unsigned char c : bytes) bufput(c, conv().buffers.preproceesed_bf);
-    }
-    static std::string drain(int handle) {
-        std::string bytes;
-        for (int c = bufget(handle); c >= 0; c = bufget(handle)) bytes.push_back(static_cast<char>(c));
-        return bytes;
-    }
-    static std::string rest() { return drain(conv().buffers.preproceesed_bf); }
-};
+using TokenReader = test::ConverterTest;
 
 // A reader run on an input: its result, what stays in the stream, and the
 // progress steps it counts.

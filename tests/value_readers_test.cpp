@@ -28,16 +28,8 @@ struct TextCase {
     std::string input, text, left;
 };
 
-class ValueReaders : public test::KernelTest {
+class ValueReaders : public test::ConverterTest {
   protected:
-    void SetUp() override {
-        KernelTest::SetUp();
-        reset_conversion();
-        conv().routing.preprocess = 0;
-        conv().buffers.preproceesed_bf = bufopen(0);
-    }
-    void TearDown() override { reset_conversion(); KernelTest::TearDown(); }
-
     // Starts a case: the stream holds exactly these bytes, no error recorded.
     void feed(const std::string &bytes) {
         ASSERT_EQ(rest(), "") << "the previous case left bytes behind";
