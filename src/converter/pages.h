@@ -1,7 +1,11 @@
 // The page list: one record per <Page statement in document order, each
-// with the text rectangles its flows run through.  This header holds the
-// records only; the page statements fill them.
+// with the text rectangles its flows run through; the page statements that
+// fill it; and the records written when the text enters a rectangle
+// (page break, orientation, page size, margins, paragraph border) and,
+// at the end, one page description per page.
 #pragma once
+
+#include "common/api.h"
 
 namespace vox {
 
@@ -37,9 +41,80 @@ struct PageRecord {
     PageRecord *prev = nullptr;
 };
 
+// Flags of the frames, strings, pictures and text-flow modules that the
+// page statements read or set.  They move to their modules when those land.
+struct PageNeighbourFlags {
+    int in_apo = 0;                // frames: an anchored frame is being output
+    int apo_data_seen = 0;         // frames: an anchored frame's data is pending
+    int in_frame = 0;              // frames: inside a frame statement
+    int frame_text_rect = 0;       // frames: a <TextRect inside a frame
+    int text_seen = 0;             // frames
+    int clear_pbc = 0;             // frames: a paragraph border record was written
+    int para_char_cnt = 0;         // strings: characters written in this paragraph
+    int hnp_after_hnl = 0;         // strings: hard page break due at the paragraph end
+    int in_importobject = 0;       // pictures: inside an imported object
+    int first_page_gfx_output = 0; // pictures: write the first page's graphics
+    int interal_graph_output = 0;  // text flows: graphics-output flag
+};
+
+// Pending break kinds of start_new_page.
+enum PageBreak { kNoBreak = 0, kHardBreak = 1, kSoftBreak = 2 };
+
+constexpr int kNoBorderPen = 15;
+constexpr int kPageTagLimit = 300;  // characters of a <PageTag kept
+
 struct PageState {
     PageRecord *start_page_list = nullptr;
     PageRecord *curr_pg_ptr = nullptr;
+    int in_page = 0;
+    int in_textrect = 0;
+    int num_pg_rects = 0;                            // rectangles of the page being read
+    TextRectRecord *curr_textrect_ptr = nullptr;     // the rectangle being read
+    PageRecord *curr_textrect_pg_ptr = nullptr;      // where the text currently lies
+    TextRectRecord *curr_textrect_data_ptr = nullptr;
+    int start_new_page = kNoBreak;                   // break due when the text enters a rectangle
+    int last_seen_orient = -1;                       // values last written
+    int last_seen_form_len = 0;
+    int last_seen_height = 0;
+    int last_seen_form_width = 0;
+    int last_seen_left_margin = 0;
+    int last_seen_right_margin = 12240;
+    int start_page_num = 1;
+    int page_num_type = 0;
+    int pen_setting = kNoBorderPen;                  // from <Pen
+    int last_paragraph_pen = kNoBorderPen;           // pen of the last border record
+    PageNeighbourFlags others;
 };
 
 }  // namespace vox
+
+extern "C" {
+// Page statements; each is called after its token number has been read.
+VOX_API int tf_handle_page_token(void);
+VOX_API int tf_handle_end_page(void);
+VOX_API int tf_handle_pagesize_token(void);
+VOX_API int tf_handle_pageorient_token(void);
+VOX_API int tf_handle_pagetype_token(void);
+VOX_API int tf_handle_pagetag_token(void);
+VOX_API int tf_handle_textrect_token(void);
+VOX_API int tf_handle_end_textrect(void);
+VOX_API int tf_handle_id_token(void);
+VOX_API int tf_handle_brect_token(void);
+VOX_API int tf_handle_trnext_token(void);
+VOX_API int tf_handle_dpagenumstyle_token(void);
+VOX_API int tf_handle_dstartpage_token(void);
+VOX_API int tf_handle_pen_token(void);
+// The text enters the rectangle whose ID follows: writes the pending break,
+// TRI, and the orientation, page size and margin records it implies.
+VOX_API int tf_handle_textrectid_token(void);
+// RSM from the old margins to the new ones, only inside a text flow.
+VOX_API int tf_write_out_rsm(int old_left, int new_left, int old_right, int new_right);
+// PBC for the pen when it differs from the pen of the last border record.
+VOX_API int tf_handle_para_borders(int pen);
+// PBC with the border code; sets clear_pbc.
+VOX_API int tf_output_pbc(int code);
+// PDT and RDT records of every page, in list order.
+VOX_API int tf_output_dtp_pg_data(void);
+// Frees the page list and forgets every page pointer.
+VOX_API void tf_free_page_list(void);
+}

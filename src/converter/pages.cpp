@@ -1,0 +1,478 @@
+// Page statements, the records implied by entering a text rectangle, and
+// the page descriptions written at the end of the conversion.
+#include "converter/pages.h"
+
+#include <cstring>
+#include <new>
+
+#include "common/exit.h"
+#include "common/kernel_state.h"
+#include "common/memory.h"
+#include "common/records.h"
+#include "common/streams.h"
+#include "converter/conversion.h"
+#include "converter/routing.h"
+#include "converter/text_flows.h"
+#include "converter/token_reader.h"
+#include "converter/value_readers.h"
+
+namespace vox {
+namespace {
+
+constexpr int kAllocationFailure = 8;
+constexpr int kBadValue = 12;
+constexpr int kPageTextMargin = 2880;  // page length minus text height, twips
+
+PageState &pg() { return conv().pages; }
+PageNeighbourFlags &others() { return conv().pages.others; }
+
+template <typename T>
+T *new_tracked() {
+    void *area = VOXmalloc(sizeof(T));
+    if (area == nullptr) conversion_fatal(kAllocationFailure);
+    return new (area) T();
+}
+
+// PLACEHOLDER until the pictures module exists: writes the page's imported
+// objects and graphics.  Does nothing.
+void placeholder_output_page_pictures(PageRecord *) {}
+// PLACEHOLDER until the frames module exists: step A.3, the pending
+// anchored frame's record and buffered content.  Does nothing.
+void placeholder_output_pending_frame(int) {}
+// PLACEHOLDER until the frames module exists: <ID inside a frame.
+void placeholder_frame_id(int) {}
+// PLACEHOLDER until the frames module exists: <BRect inside a frame.
+void placeholder_frame_brect() {}
+// PLACEHOLDER until the pictures module exists: <BRect of an imported object.
+void placeholder_importobject_brect() {}
+// PLACEHOLDER until the frames module exists: forgets the frame's current
+// text rectangle.
+void placeholder_forget_frame_text_rect() {}
+
+// PLACEHOLDER until the strings module exists (tf_from_read_string): skips
+// blanks and tabs; a back-quoted string is stored up to its closing quote,
+// at most `limit` bytes (the rest stays unread); returns 0.  Any other
+// byte is pushed back, the buffer made empty, and 1 returned.
+int placeholder_read_string(char *buffer, int limit) {
+    buffer[0] = '\0';
+    int c = preproc_getc();
+    while (c == ' ' || c == '\t') c = preproc_getc();
+    if (c != '`') {
+        if (c >= 0) preproc_unget(c);
+        return 1;
+    }
+    int n = 0;
+    while (n < limit) {
+        c = preproc_getc();
+        if (c < 0 || c == '\'') break;
+        buffer[n++] = static_cast<char>(c);
+    }
+    buffer[n] = '\0';
+    return 0;
+}
+
+void append_page(PageRecord *page) {
+    PageRecord **link = &pg().start_page_list;
+    PageRecord *prev = nullptr;
+    while (*link != nullptr) {
+        prev = *link;
+        link = &(*link)->next;
+    }
+    page->prev = prev;
+    *link = page;
+}
+
+void append_text_rect(PageRecord *page, TextRectRecord *rect) {
+    TextRectRecord **link = &page->text_rects;
+    TextRectRecord *prev = nullptr;
+    while (*link != nullptr) {
+        prev = *link;
+        link = &(*link)->next;
+    }
+    rect->prev = prev;
+    *link = rect;
+}
+
+// Inside a text rectangle of a page, as opposed to one of a frame.
+bool in_page_text_rect() {
+    return pg().in_textrect && !others().frame_text_rect && pg().curr_textrect_ptr != nullptr;
+}
+
+void write_text_param(const char *text) {
+    if (text != nullptr)
+        for (const char *p = text; *p; ++p) b_putc(static_cast<unsigned char>(*p));
+    b_putc(kUS);
+}
+
+// Step 1 of entering a rectangle: the break left pending by the rectangle
+// the text last lay in.  A hard break in the middle of a paragraph waits
+// for the paragraph's end; before the first paragraph it is not needed.
+void write_pending_break() {
+    PageState &s = pg();
+    if (s.start_new_page == kNoBreak || others().in_apo) return;
+    if (s.start_new_page == kHardBreak) {
+        if (others().para_char_cnt > 0)
+            others().hnp_after_hnl = 1;
+        else if (conv().layout.pars_in_doc > 0)
+            out_icf(icf_code("HNP"));
+    } else if (s.start_new_page == kSoftBreak) {
+        out_icf(icf_code("SNP"));
+    }
+    if (s.curr_textrect_pg_ptr != nullptr) placeholder_output_page_pictures(s.curr_textrect_pg_ptr);
+}
+
+// Makes the first rectangle with this ID in page order current and sets the
+// break its position implies.
+void find_text_rect(int id) {
+    PageState &s = pg();
+    s.curr_textrect_pg_ptr = nullptr;
+    s.curr_textrect_data_ptr = nullptr;
+    s.start_new_page = kNoBreak;
+    for (PageRecord *page = s.start_page_list; page != nullptr; page = page->next) {
+        for (TextRectRecord *rect = page->text_rects; rect != nullptr; rect = rect->next) {
+            if (rect->id != id) continue;
+            s.curr_textrect_pg_ptr = page;
+            s.curr_textrect_data_ptr = rect;
+            if (rect->next == nullptr) s.start_new_page = rect->next_id != 0 ? kSoftBreak : kHardBreak;
+            return;
+        }
+    }
+}
+
+void write_orientation(const PageRecord *page) {
+    PageState &s = pg();
+    if (page->orientation == s.last_seen_orient) return;
+    beg_icf(icf_code("POR"));
+    dec_out(page->orientation);
+    end_icf();
+    s.last_seen_orient = page->orientation;
+}
+
+void write_page_size(const PageRecord *page) {
+    PageState &s = pg();
+    int length = page->height;
+    if (length != s.last_seen_form_len) {
+        beg_icf(icf_code("SFL"));
+        dec_out(s.last_seen_form_len / 240);
+        dec_out(s.last_seen_height / 240);
+        dec_out(length / 240);
+        dec_out((length - kPageTextMargin) / 240);
+        dec_out(length);
+        dec_out(length - kPageTextMargin);
+        end_icf();
+    }
+    s.last_seen_form_len = length;
+    s.last_seen_height = length - kPageTextMargin;
+    if (page->width != s.last_seen_form_width) {
+        beg_icf(icf_code("PGW"));
+        dec_out(page->width / 144);
+        dec_out(page->width);
+        end_icf();
+        s.last_seen_form_width = page->width;
+    }
+}
+
+void write_margins(const TextRectRecord *rect) {
+    PageState &s = pg();
+    int left = rect->left;
+    int right = rect->left + rect->width;
+    if (left == s.last_seen_left_margin && right == s.last_seen_right_margin) return;
+    tf_write_out_rsm(s.last_seen_left_margin, left, s.last_seen_right_margin, right);
+    s.last_seen_left_margin = left;
+    s.last_seen_right_margin = right;
+}
+
+struct WordValue {
+    const char *word;
+    int value;
+    int master_kind;
+};
+
+constexpr WordValue kPageTypes[] = {
+    {"LeftMasterPage", kMasterPage, 1},   {"RightMasterPage", kMasterPage, 2},
+    {"OtherMasterPage", kMasterPage, 3},  {"ReferencePage", kReferencePage, 0},
+    {"HiddenPage", kHiddenPage, 0},
+};
+
+constexpr WordValue kPageNumStyles[] = {
+    {"Arabic", 0, 0}, {"UCRoman", 5, 0}, {"LCRoman", 4, 0}, {"UCAlpha", 3, 0}, {"LCAlpha", 2, 0},
+};
+
+template <std::size_t N>
+const WordValue *find_word(const WordValue (&table)[N], const char *word) {
+    for (const WordValue &entry : table)
+        if (std::strcmp(entry.word, word) == 0) return &entry;
+    return nullptr;
+}
+
+void write_page_description(const PageRecord *page) {
+    beg_icf(icf_code("PDT"));
+    dec_out(page->page_type);
+    dec_out(page->master_kind);
+    write_text_param(page->tag);
+    dec_out(page->num_text_rects);
+    for (const TextRectRecord *rect = page->text_rects; rect != nullptr; rect = rect->next)
+        dec_out(rect->id);
+    end_icf();
+    for (const TextRectRecord *rect = page->text_rects; rect != nullptr; rect = rect->next) {
+        beg_icf(icf_code("RDT"));
+        dec_out(rect->id);
+        dec_out(rect->left);
+        dec_out(rect->top);
+        dec_out(rect->width);
+        dec_out(rect->height);
+        end_icf();
+    }
+}
+
+}  // namespace
+}  // namespace vox
+
+using namespace vox;
+
+extern "C" {
+
+VOX_API int tf_handle_page_token(void) {
+    PageState &s = pg();
+    if (s.in_page) {
+        tf_frame_debug("Page Token: AlReady in page when Page is seen.");
+        return 0;
+    }
+    PageRecord *page = new_tracked<PageRecord>();
+    append_page(page);
+    s.curr_pg_ptr = page;
+    s.in_page = 1;
+    s.num_pg_rects = 0;
+    return 0;
+}
+
+VOX_API int tf_handle_end_page(void) {
+    PageState &s = pg();
+    s.in_page = 0;
+    if (s.curr_pg_ptr != nullptr) s.curr_pg_ptr->num_text_rects = s.num_pg_rects;
+    others().interal_graph_output = 0;
+    return 0;
+}
+
+VOX_API int tf_handle_pagesize_token(void) {
+    PageState &s = pg();
+    if (!s.in_page || s.curr_pg_ptr == nullptr) {
+        tf_frame_debug("PageSize Token: Got when not in page.");
+        return 0;
+    }
+    s.curr_pg_ptr->width = tf_convert_next_num();
+    s.curr_pg_ptr->height = tf_convert_next_num();
+    tf_eat_rest_of_line();
+    return 0;
+}
+
+VOX_API int tf_handle_pageorient_token(void) {
+    PageState &s = pg();
+    if (!s.in_page || s.curr_pg_ptr == nullptr) {
+        tf_frame_debug("PageOrient Token: Got when not is page.");
+        return 0;
+    }
+    char word[kCompressWordSize];
+    tf_read_compress_word(word);
+    if (std::strcmp(word, "Portrait") == 0)
+        s.curr_pg_ptr->orientation = 0;
+    else if (std::strcmp(word, "Landscape") == 0)
+        s.curr_pg_ptr->orientation = 1;
+    else
+        kernel().errors.last_err = kBadValue;
+    return 0;
+}
+
+VOX_API int tf_handle_pagetype_token(void) {
+    char word[kCompressWordSize];
+    tf_read_compress_word(word);
+    PageRecord *page = pg().curr_pg_ptr;
+    if (page == nullptr) return 0;
+    const WordValue *type = find_word(kPageTypes, word);
+    page->page_type = type != nullptr ? type->value : kBodyPage;
+    page->master_kind = type != nullptr ? type->master_kind : 0;
+    return 0;
+}
+
+VOX_API int tf_handle_pagetag_token(void) {
+    char text[kPageTagLimit + 1];
+    if (placeholder_read_string(text, kPageTagLimit) != 0) {
+        tf_frame_debug("Handle PageTag Token: Could not read string.");
+        return 0;
+    }
+    PageRecord *page = pg().curr_pg_ptr;
+    if (page == nullptr) return 0;
+    std::size_t size = std::strlen(text) + 1;
+    char *copy = static_cast<char *>(VOXmalloc(size));
+    if (copy == nullptr) conversion_fatal(kAllocationFailure);
+    std::memcpy(copy, text, size);
+    if (page->tag != nullptr) VOXfree(page->tag);
+    page->tag = copy;
+    return 0;
+}
+
+VOX_API int tf_handle_textrect_token(void) {
+    PageState &s = pg();
+    if (!s.in_page || s.in_textrect || s.curr_pg_ptr == nullptr) {
+        if (others().in_frame) others().frame_text_rect = 1;
+        tf_frame_debug("TextRect Token: Got when not in page or in textrect.");
+        return 0;
+    }
+    TextRectRecord *rect = new_tracked<TextRectRecord>();
+    append_text_rect(s.curr_pg_ptr, rect);
+    s.curr_textrect_ptr = rect;
+    s.in_textrect = 1;
+    s.num_pg_rects += 1;
+    return 0;
+}
+
+VOX_API int tf_handle_end_textrect(void) {
+    others().frame_text_rect = 0;
+    pg().in_textrect = 0;
+    placeholder_forget_frame_text_rect();
+    return 0;
+}
+
+VOX_API int tf_handle_id_token(void) {
+    if (!pg().in_textrect && !others().in_frame) {
+        tf_frame_debug("Id Token: Got when not in textrect or not in frame.");
+        return 0;
+    }
+    int id = tf_read_next_int();
+    if (id == 0) return 0;
+    if (in_page_text_rect())
+        pg().curr_textrect_ptr->id = id;
+    else if (others().in_frame)
+        placeholder_frame_id(id);
+    return 0;
+}
+
+VOX_API int tf_handle_brect_token(void) {
+    if (others().in_importobject) {
+        placeholder_importobject_brect();
+    } else if (others().in_frame) {
+        placeholder_frame_brect();
+    } else if (in_page_text_rect()) {
+        TextRectRecord *rect = pg().curr_textrect_ptr;
+        rect->left = tf_convert_next_num();
+        rect->top = tf_convert_next_num();
+        rect->width = tf_convert_next_num();
+        rect->height = tf_convert_next_num();
+        rect->pen = pg().pen_setting;
+    }
+    return 0;
+}
+
+VOX_API int tf_handle_trnext_token(void) {
+    if (!in_page_text_rect()) {
+        tf_frame_debug("TRNext Token: Got when not in textrect.");
+        return 0;
+    }
+    pg().curr_textrect_ptr->next_id = tf_read_next_int();
+    return 0;
+}
+
+VOX_API int tf_handle_dpagenumstyle_token(void) {
+    char word[kCompressWordSize];
+    tf_read_compress_word(word);
+    const WordValue *style = find_word(kPageNumStyles, word);
+    if (style == nullptr) {
+        tf_frame_debug("Pg Num Sty Token: Got bad style type.");
+        return 0;
+    }
+    pg().page_num_type = style->value;
+    return 0;
+}
+
+VOX_API int tf_handle_dstartpage_token(void) {
+    pg().start_page_num = tf_read_next_int();
+    return 0;
+}
+
+VOX_API int tf_handle_pen_token(void) {
+    pg().pen_setting = tf_read_next_int();
+    return 0;
+}
+
+VOX_API int tf_handle_textrectid_token(void) {
+    PageState &s = pg();
+    write_pending_break();
+    int id = tf_read_next_int();
+    if (others().apo_data_seen) placeholder_output_pending_frame(id);
+    beg_icf(icf_code("TRI"));
+    dec_out(id);
+    end_icf();
+    if (!others().in_apo) {
+        find_text_rect(id);
+        tf_handle_para_borders(s.curr_textrect_data_ptr != nullptr ? s.curr_textrect_data_ptr->pen
+                                                                   : kNoBorderPen);
+    }
+    if (s.curr_textrect_data_ptr != nullptr) {
+        write_orientation(s.curr_textrect_pg_ptr);
+        write_page_size(s.curr_textrect_pg_ptr);
+        write_margins(s.curr_textrect_data_ptr);
+    }
+    if (others().first_page_gfx_output && s.curr_pg_ptr != nullptr)
+        placeholder_output_page_pictures(s.curr_pg_ptr);
+    return 0;
+}
+
+VOX_API int tf_write_out_rsm(int old_left, int new_left, int old_right, int new_right) {
+    if (!conv().routing.text_flow) return 0;
+    beg_icf(icf_code("RSM"));
+    dec_out(old_left / 144);
+    dec_out(old_right / 144);
+    dec_out(new_left / 144);
+    dec_out(new_right / 144);
+    dec_out(new_left);
+    dec_out(new_right);
+    end_icf();
+    return 0;
+}
+
+VOX_API int tf_handle_para_borders(int pen) {
+    PageState &s = pg();
+    if (pen == s.last_paragraph_pen) return 0;
+    tf_output_pbc(pen == kNoBorderPen ? 0 : 0x1111);
+    s.last_paragraph_pen = pen;
+    return 0;
+}
+
+VOX_API int tf_output_pbc(int code) {
+    beg_icf(icf_code("PBC"));
+    HexOut16(code);
+    dec_out(0);
+    for (int i = 0; i < 4; ++i) HexOut8(0);
+    end_icf();
+    others().clear_pbc = 1;
+    return 0;
+}
+
+VOX_API int tf_output_dtp_pg_data(void) {
+    for (const PageRecord *page = pg().start_page_list; page != nullptr; page = page->next)
+        write_page_description(page);
+    return 0;
+}
+
+VOX_API void tf_free_page_list(void) {
+    PageState &s = pg();
+    PageRecord *page = s.start_page_list;
+    while (page != nullptr) {
+        TextRectRecord *rect = page->text_rects;
+        while (rect != nullptr) {
+            TextRectRecord *next = rect->next;
+            VOXfree(rect);
+            rect = next;
+        }
+        if (page->tag != nullptr) VOXfree(page->tag);
+        PageRecord *next = page->next;
+        VOXfree(page);
+        page = next;
+    }
+    s.start_page_list = nullptr;
+    s.curr_pg_ptr = nullptr;
+    s.curr_textrect_ptr = nullptr;
+    s.curr_textrect_pg_ptr = nullptr;
+    s.curr_textrect_data_ptr = nullptr;
+}
+}
