@@ -10,6 +10,7 @@
 #include "common/api.h"
 #include "converter/pages.h"
 #include "converter/preprocess.h"
+#include "converter/strings.h"
 #include "converter/text_flows.h"
 #include "converter/token_reader.h"
 #include "converter/value_readers.h"
@@ -51,6 +52,7 @@ struct Conversion {
     PageState pages;
     TextFlowState text_flows;
     ParagraphLayoutState layout;
+    StringState strings;
 };
 
 extern __thread Conversion *tls_conversion __attribute__((tls_model("initial-exec")));

@@ -12,6 +12,7 @@
 #include "common/streams.h"
 #include "converter/conversion.h"
 #include "converter/routing.h"
+#include "converter/strings.h"
 #include "converter/text_flows.h"
 #include "converter/token_reader.h"
 #include "converter/value_readers.h"
@@ -48,28 +49,6 @@ void placeholder_importobject_brect() {}
 // PLACEHOLDER until the frames module exists: forgets the frame's current
 // text rectangle.
 void placeholder_forget_frame_text_rect() {}
-
-// PLACEHOLDER until the strings module exists (tf_from_read_string): skips
-// blanks and tabs; a back-quoted string is stored up to its closing quote,
-// at most `limit` bytes (the rest stays unread); returns 0.  Any other
-// byte is pushed back, the buffer made empty, and 1 returned.
-int placeholder_read_string(char *buffer, int limit) {
-    buffer[0] = '\0';
-    int c = preproc_getc();
-    while (c == ' ' || c == '\t') c = preproc_getc();
-    if (c != '`') {
-        if (c >= 0) preproc_unget(c);
-        return 1;
-    }
-    int n = 0;
-    while (n < limit) {
-        c = preproc_getc();
-        if (c < 0 || c == '\'') break;
-        buffer[n++] = static_cast<char>(c);
-    }
-    buffer[n] = '\0';
-    return 0;
-}
 
 void append_page(PageRecord *page) {
     PageRecord **link = &pg().start_page_list;
@@ -296,7 +275,7 @@ VOX_API int tf_handle_pagetype_token(void) {
 
 VOX_API int tf_handle_pagetag_token(void) {
     char text[kPageTagLimit + 1];
-    if (placeholder_read_string(text, kPageTagLimit) != 0) {
+    if (tf_from_read_string(text, kPageTagLimit) != 0) {
         tf_frame_debug("Handle PageTag Token: Could not read string.");
         return 0;
     }

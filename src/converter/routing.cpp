@@ -3,6 +3,7 @@
 
 #include "common/kernel_state.h"
 #include "converter/conversion.h"
+#include "converter/strings.h"
 
 namespace vox {
 
@@ -35,12 +36,6 @@ int placeholder_tbl_putc(int byte) {
 }
 
 int placeholder_tbl_unget() { return bufunput(conv().buffers.table_buff); }
-
-int placeholder_convert_out_string(const char *text) {
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p != 0; ++p)
-        tf_frame_putc(*p);
-    return 0;
-}
 
 }  // namespace vox
 
@@ -86,7 +81,7 @@ VOX_API int tf_frame_unput(void) {
 
 VOX_API int tf_frame_from_out_string(const char *text) {
     if (text == nullptr) return 0;
-    if (conv().routing.convert_string) return placeholder_convert_out_string(text);
+    if (conv().routing.convert_string) return convert_out_string(text);
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p != 0; ++p)
         tf_frame_putc(*p);
     return 0;

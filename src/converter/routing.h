@@ -21,9 +21,8 @@
 // and take back from table_buff; the tables module replaces them with
 // tf_frame_tbl_putc / tf_tbl_unget, which choose the section buffer.
 //
-// PLACEHOLDER until the string module exists: tf_frame_from_out_string with
-// convert_string set copies its text unchanged (placeholder_convert_out_string)
-// instead of converting backslash sequences.
+// tf_frame_from_out_string with convert_string set converts the text's
+// backslash sequences through the strings module (convert_out_string).
 #pragma once
 
 #include "common/api.h"
@@ -36,9 +35,6 @@ int placeholder_tbl_putc(int byte);
 // PLACEHOLDER until the tables module exists: takes the last byte back from
 // table_buff; -1 when there is none.
 int placeholder_tbl_unget();
-// PLACEHOLDER until the string module exists: writes the text through
-// tf_frame_putc unchanged, without converting its backslash sequences.
-int placeholder_convert_out_string(const char *text);
 
 }  // namespace vox
 
