@@ -85,15 +85,15 @@ class TextFlows : public test::ConverterTest {
 // without repetitions, a hidden flow still listed or renumbering the ones
 // after it, a stray line's first byte or CR kept, a statement after the
 // flows folded into the last flow, and id digits copied as written rather
-// than as the number read.
+// than as the number read; a FLO for the hidden flow, parameters out of
+// order, or a flow without ids left out.
 TEST_F(TextFlows, StoresEachTopLevelStatementAsANode) {
     store(kFlowA + "\r=xyz\r" + kFlowB + kFlowH + kDocument);
     EXPECT_EQ(flow_numbers(), (std::vector<int>{1, 2, 4}));
     ASSERT_NE(conv().text_flows.hidden_tf_ptr, nullptr);
     const StoredTextFlow *hidden = conv().text_flows.hidden_tf_ptr;
     EXPECT_EQ(hidden->flow_num, 3);
-    EXPECT_EQ(hidden->next, nullptr);
-    EXPECT_EQ(hidden->prev, nullptr);
+    EXPECT_TRUE(hidden->next == nullptr && hidden->prev == nullptr);
     EXPECT_EQ(flow(4)->prev, flow(2));
 
     struct Expect {
@@ -113,15 +113,7 @@ TEST_F(TextFlows, StoresEachTopLevelStatementAsANode) {
         EXPECT_EQ(e.flow->id_count, static_cast<int>(e.ids.size()));
         EXPECT_EQ(test::visible(drain(e.flow->buffer)), test::visible(e.text));
     }
-}
-
-// Catches a FLO for the hidden flow, parameters out of order, and a flow
-// without ids left out.
-TEST_F(TextFlows, FloListsTheStoredFlowsInOrder) {
-    store(kFlowA + kFlowB + kFlowH + kDocument);
-    EXPECT_EQ(test::visible(flo_records()), test::visible(assembled("FLO 1 2 5 6\n"
-                                                                    "FLO 2 2 7 7\n"
-                                                                    "FLO 4 0\n")));
+    EXPECT_EQ(test::visible(flo_records()), test::visible(assembled("FLO 1 2 5 6\nFLO 2 2 7 7\nFLO 4 0\n")));
 }
 
 // Catches the hidden head leaving a dangling list, a TFTag without a string
@@ -197,15 +189,6 @@ TEST_F(TextFlows, NextFlowFollowsPageOrder) {
         EXPECT_EQ(next ? next->flow_num : 0, c.expected);
         tf_free_tf_list();
     }
-    // A hidden page is skipped as well.
-    master.page_type = kHiddenPage;
-    reference.page_type = kBodyPage;
-    store(flows);
-    conv().text_flows.skip_master_pg_tf = 1;
-    EXPECT_EQ(tf_find_next_text_flow(0)->flow_num, 3);
-    tf_unput_text_flow(flow(3));
-    drain(conv().buffers.preproceesed_bf);
-    EXPECT_EQ(tf_find_next_text_flow(0)->flow_num, 2);
 }
 
 // Catches bytes pushed back in reverse, a flow left in the list, the head
@@ -225,18 +208,14 @@ TEST_F(TextFlows, ReplayPushesTheTextBackInStoredOrder) {
 
 // Every saved field, by value 100 + its position.
 using LayoutField = int ParagraphLayoutState::*;
+#define F(n) &ParagraphLayoutState::n
 const std::vector<LayoutField> kSavedFields = {
-    &ParagraphLayoutState::current_alig,       &ParagraphLayoutState::default_alig,
-    &ParagraphLayoutState::brj_mode,           &ParagraphLayoutState::curr_left_indent,
-    &ParagraphLayoutState::curr_right_indent,  &ParagraphLayoutState::curr_first_indent,
-    &ParagraphLayoutState::old_line_space,     &ParagraphLayoutState::new_line_space,
-    &ParagraphLayoutState::default_line_space, &ParagraphLayoutState::def_para_sp_before,
-    &ParagraphLayoutState::def_para_sp_after,  &ParagraphLayoutState::para_sp_before,
-    &ParagraphLayoutState::para_sp_after,      &ParagraphLayoutState::can_rest_mar,
-    &ParagraphLayoutState::fweight_set,        &ParagraphLayoutState::fangle_set,
-    &ParagraphLayoutState::curr_high_act,      &ParagraphLayoutState::tf_left_off,
-    &ParagraphLayoutState::tf_right_off,       &ParagraphLayoutState::pars_in_doc,
+    F(current_alig), F(default_alig), F(brj_mode), F(curr_left_indent), F(curr_right_indent),
+    F(curr_first_indent), F(old_line_space), F(new_line_space), F(default_line_space), F(def_para_sp_before),
+    F(def_para_sp_after), F(para_sp_before), F(para_sp_after), F(can_rest_mar), F(fweight_set),
+    F(fangle_set), F(curr_high_act), F(tf_left_off), F(tf_right_off), F(pars_in_doc),
 };
+#undef F
 
 void fill_layout(int base, const char *tag) {
     ParagraphLayoutState &p = conv().layout;
@@ -298,20 +277,6 @@ TEST_F(TextFlows, FlowIdStackHoldsOneHundredNumbers) {
     EXPECT_EQ(tf_txtflo_push_id(101), 1);
     for (int i = 100; i >= 1; --i) ASSERT_EQ(tf_txtflo_pop_token(), i);
     EXPECT_EQ(tf_txtflo_pop_token(), -1);
-}
-
-// Catches bytes already read copied again, the target's content replaced,
-// and the copy stopped short.
-TEST_F(TextFlows, CopiesTheRestOfOneBufferToAnother) {
-    int from = bufopen(512), to = bufopen(512);
-    for (char c : std::string("abcd")) bufput(c, from);
-    bufput('x', to);
-    EXPECT_EQ(bufget(from), 'a');
-    EXPECT_EQ(tf_from_cp_buff_to_buff(from, to), 0);
-    EXPECT_EQ(drain(to), "xbcd");
-    EXPECT_EQ(drain(from), "");
-    bufclose(from);
-    bufclose(to);
 }
 
 }  // namespace
