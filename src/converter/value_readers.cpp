@@ -179,42 +179,24 @@ VOX_API int tf_find_units(int whole, int fraction, int zeros) {
 }
 
 VOX_API int tf_calc_units(int whole, int fraction, int unit, int zeros) {
-    const long long w = whole;
-    const long long f = two_significant_digits(fraction);
-    long long whole_twips = 0;
-    long long fraction_twips = 0;
-    switch (unit) {
-        case kUnitInch:
-            whole_twips = w * 1440;
-            fraction_twips = f * 144 / 10;
-            break;
-        case kUnitCentimetre:
-            whole_twips = w * 567;
-            fraction_twips = f * 57 / 10;
-            break;
-        case kUnitCicero:
-            whole_twips = w * 558;
-            fraction_twips = f * 56 / 10;
-            break;
-        case kUnitPica:
-            whole_twips = w * 240;
-            fraction_twips = f * 24 / 10;
-            break;
-        case kUnitPoint:
-            whole_twips = w * 20;
-            fraction_twips = f / 5;
-            break;
-        case kUnitMillimetre:
-            whole_twips = w * 567 / 10;
-            fraction_twips = f * 57 / 100;
-            break;
-        case kUnitDidot:
-            whole_twips = w * 21;
-            fraction_twips = f * 2 / 10;
-            break;
-        default:
-            return 0;
-    }
+    // Twips per unit as whole x mul / div + fraction x mul / div, each step
+    // truncating, one row per unit code 1-7.
+    struct Factors {
+        long long whole_mul, whole_div, fraction_mul, fraction_div;
+    };
+    static constexpr Factors kFactors[] = {
+        {1440, 1, 144, 10},  // inch
+        {567, 1, 57, 10},    // centimetre
+        {558, 1, 56, 10},    // cicero
+        {240, 1, 24, 10},    // pica
+        {20, 1, 1, 5},       // point
+        {567, 10, 57, 100},  // millimetre
+        {21, 1, 2, 10},      // didot
+    };
+    if (unit < kUnitInch || unit > kUnitDidot) return 0;
+    const Factors &k = kFactors[unit - kUnitInch];
+    const long long whole_twips = static_cast<long long>(whole) * k.whole_mul / k.whole_div;
+    const long long fraction_twips = two_significant_digits(fraction) * k.fraction_mul / k.fraction_div;
     return clamp_to_int(whole_twips + divide_by_power_of_ten(fraction_twips, zeros));
 }
 }
