@@ -126,6 +126,19 @@ VOX_API void tf_free_tf_state_list(void);
 // pop gives the top number, or -1 when empty.
 VOX_API int tf_txtflo_push_id(int number);
 VOX_API int tf_txtflo_pop_token(void);
+// The start and end actions of TextFlow: BTF / SPN (once) and the flow's
+// buffer; flushing the buffer and ETF.  Return 0.
+VOX_API int tf_start_new_text_flow(void);
+VOX_API int tf_end_curr_text_flow(void);
+// Brings the output up to date before the first text of a line.
+VOX_API int tf_prepare_4_text_output(void);
+// Rewrites the last line-end record `old_code` of the current destination
+// into `new_code` (packed record codes).
+VOX_API int tf_replace_curr_para_end(unsigned old_code, unsigned new_code);
+// The language record SLG for curr_lang.
+VOX_API int output_lang_change(void);
+// Starts the placeholder record of a drawing object of a page or frame.
+VOX_API int tf_output_ff_graph_icfs(void);
 // Appends every remaining byte of temporary buffer `from` to `to`.
 // Returns 0.
 VOX_API int tf_from_cp_buff_to_buff(int from, int to);
