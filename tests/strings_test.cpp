@@ -223,17 +223,20 @@ TEST_F(StringsTest, HardNewLineEndsTheParagraph) {
     EXPECT_EQ(o->temp_rsm + layout().pars_in_doc, 0);
     EXPECT_EQ(o->can_do_tmp_mar + o->after_num_hnl, 2);
 
+    // No flow or table buffer is open, so the line-end rewrite finds no SNL
+    // to turn into HNL and writes a plain HNL where the paragraph ends.
     struct { const char *name; int in_table, second_style, after_num_hnl, local_style, temp_rsm, hnp;
              const char *rendering; int current_alig, default_alig, snl_seen, after_left; } cases[] = {
         // after_num_hnl resets current to default (0), then the style's 3.
-        {"extra HNL records", 0, 0, 2, 0, 0, 0, "HNL 1\nHNL 1\n", 3, 0, 0, 0},
+        {"extra HNL records", 0, 0, 2, 0, 0, 0, "HNL\nHNL 1\nHNL 1\n", 3, 0, 0, 0},
         // A local style makes the default follow the current alignment.
-        {"local style", 0, 0, 0, 1, 0, 0, "", 1, 1, 0, 0},
-        {"table keeps snl_seen", 1, 0, 0, 0, 0, 0, "", 3, 0, 1, 0},
-        {"second style", 0, 1, 1, 0, 0, 0, "", 1, 0, 1, 1},
+        {"local style", 0, 0, 0, 1, 0, 0, "HNL\n", 1, 1, 0, 0},
+        {"table keeps snl_seen", 1, 0, 0, 0, 0, 0, "HNL\n", 3, 0, 1, 0},
+        // Nothing to drop: eat_snl stays set for the next paragraph end.
+        {"second style", 0, 1, 1, 0, 0, 0, "HNL\n", 1, 0, 1, 1},
         // Margins 1440/10080 back to 2880/12240, in tenths of an inch and twips.
-        {"temporary margins", 0, 0, 0, 0, 1, 0, "RSM 10 70 20 85 2880 12240\n", 3, 0, 0, 0},
-        {"page break after the paragraph", 0, 0, 0, 0, 0, 1, "HNP\n", 3, 0, 0, 0},
+        {"temporary margins", 0, 0, 0, 0, 1, 0, "RSM 10 70 20 85 2880 12240\nHNL\n", 3, 0, 0, 0},
+        {"page break after the paragraph", 0, 0, 0, 0, 0, 1, "HNL\nHNP\n", 3, 0, 0, 0},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,15 +1,17 @@
 // Text flows over a preprocessed text written by hand: storage at the split
 // (ids, numbers, buffers, the hidden flow, stray lines, statements after
-// the flows), the FLO records, the page-order choice, replay, and the two
-// stacks.
+// the flows), the FLO records, the page-order choice, replay, the two
+// stacks, and the start and end of a flow being converted.
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/kernel_state.h"
+#include "common/streams.h"
 #include "common/temp_buffers.h"
 #include "converter/conversion.h"
 #include "converter/pages.h"
+#include "converter/routing.h"
 #include "converter/text_flows.h"
 #include "icf_render.h"
 #include "test_support.h"
@@ -259,14 +261,23 @@ TEST_F(TextFlows, StateStackSavesResetsAndRestores) {
     expect_layout(400, "Last");
 }
 
-// Catches a state record or flow node allocated outside the tracked
-// allocator's failure path: each must end the run with code 8.
+// Catches a state record, flow node or flow buffer allocated outside the
+// tracked allocator's failure path: each must end the run with code 8.
+// The run's end closes the input, so each case opens it afresh.
 TEST_F(TextFlows, AllocationFailureEndsWithCodeEight) {
-    test::CountingAllocator::install(1, true);
-    EXPECT_EQ(test::exit_code_of([] { tf_push_tf_state(); }), 8);
-    feed(kDocument);
-    EXPECT_EQ(test::exit_code_of([] { tf_store_all_text_flows(); }), 8);
-    test::CountingAllocator::uninstall();
+    const std::pair<long, void (*)()> cases[] = {
+        {1, [] { tf_push_tf_state(); }}, {1, [] { tf_store_all_text_flows(); }},
+        {2, [] { tf_start_new_text_flow(); }},  // the state record is had, its buffer not
+    };
+    test::OutputCapture capture;
+    for (const auto &c : cases) {
+        conv().buffers.preproceesed_bf = bufopen(512);
+        feed(kDocument);
+        test::CountingAllocator::install(c.first, true);
+        EXPECT_EQ(test::exit_code_of(c.second), 8);
+        EXPECT_EQ(test::CountingAllocator::allocated(), c.first - 1);
+        test::CountingAllocator::uninstall();
+    }
 }
 
 // Catches an off-by-one at the 100-entry limit, and an empty pop that does
@@ -277,6 +288,135 @@ TEST_F(TextFlows, FlowIdStackHoldsOneHundredNumbers) {
     EXPECT_EQ(tf_txtflo_push_id(101), 1);
     for (int i = 100; i >= 1; --i) ASSERT_EQ(tf_txtflo_pop_token(), i);
     EXPECT_EQ(tf_txtflo_pop_token(), -1);
+}
+
+// ---- converting a flow: BTF, SPN, the flow's buffer, ETF -------------------
+
+// Records reach tf_frame_putc (as under the driver's output redirection)
+// and, with no other destination set, the body buffer.
+class FlowBrackets : public TextFlows {
+  protected:
+    void SetUp() override {
+        TextFlows::SetUp();
+        conv().buffers.int_tmp_buff = bufopen(512);
+        conv().routing.redirect_mode = 1;
+        RedirectOutput(tf_frame_putc, tf_frame_unput);
+    }
+    void TearDown() override {
+        RedirectOutputClose();
+        TextFlows::TearDown();
+    }
+    static void route(const std::string &rendering) {
+        for (unsigned char c : assembled(rendering)) tf_frame_putc(c);
+    }
+    // What reached the buffer since the last look, against a rendering.
+    static void expect_in(int buffer, const std::string &rendering) {
+        EXPECT_EQ(test::visible(drain(buffer)), test::visible(assembled(rendering)));
+    }
+    static void flow(int number, const char *routed, bool text_seen) {
+        conv().text_flows.curr_tf_num = number;
+        tf_start_new_text_flow();
+        route(routed);
+        conv().pages.others.text_seen = text_seen;
+        tf_end_curr_text_flow();
+    }
+};
+
+// start_page_num 0x1234 gives SPN its high byte 18 and low byte 52.
+// Catches SPN written twice or with its bytes swapped, the bytes of a flow
+// without text kept, ETF before the flushed text or the border record, a
+// flow in an anchored frame reaching the body, the paragraph state not
+// restored, and the flow and footnote buffers left open.
+TEST_F(FlowBrackets, OneFlowFromStartToEnd) {
+    struct { int page_data, in_apo, pen; const char *routed; bool text; const char *body, *frame; } cases[] = {
+        {0, 0, 15, "\"Hi\"", true, "BTF 2\nSPN 0 0 18 52 4\n\"Hi\"\nETF 2\n", ""},
+        {1, 0, 15, "\"Hi\"", true, "BTF 2\n\"Hi\"\nETF 2\n", ""},
+        {1, 0, 15, "TRI 5", false, "BTF 2\nETF 2\n", ""},
+        {0, 0, 15, "TRI 5", false, "BTF 2\nSPN 0 0 18 52 4\nETF 2\n", ""},
+        {1, 0, 3, "\"Hi\"", true, "BTF 2\n\"Hi\"\nPBC 0000 0 00 00 00 00\nETF 2\n", ""},
+        {1, 1, 15, "\"Hi\"", true, "", "BTF 2\n\"Hi\"\nETF 2\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.body);
+        Conversion &v = conv();
+        v.text_flows.output_page_data = c.page_data;
+        v.pages.start_page_num = 0x1234;
+        v.pages.page_num_type = 4;
+        v.pages.others.in_apo = c.in_apo;
+        v.pages.last_paragraph_pen = c.pen;
+        v.routing.output_apo_buff = 0;
+        v.buffers.apo_temp_buff = bufopen(512);
+        v.buffers.footnote_buffer_handle = bufopen(512);
+        fill_layout(100, "Body");
+        const int open_before = kernel().buffers.totused;
+        flow(2, c.routed, c.text);
+        expect_in(v.buffers.int_tmp_buff, c.body);
+        expect_in(v.buffers.apo_temp_buff, c.frame);
+        expect_layout(100, "Body");
+        EXPECT_EQ(v.routing.text_flow + v.text_flows.text_flow_cnt + v.pages.others.text_seen, 0);
+        EXPECT_EQ(v.buffers.text_flow_buff + v.buffers.footnote_buffer_handle, -2);
+        EXPECT_EQ(kernel().buffers.totused, open_before - 1) << "flow and footnote buffers closed";
+        bufclose(v.buffers.apo_temp_buff);
+    }
+}
+
+// Each flow sets the page form as entering its rectangles would.  Catches
+// a flow without text keeping those values, a starting copy other than
+// 0, 0, 0, 0, 0, -1, and the copy taken from a flow without text.
+TEST_F(FlowBrackets, FlowWithoutTextRestoresThePageForm) {
+    PageState &p = conv().pages;
+    int *const form[] = {&p.last_seen_left_margin, &p.last_seen_right_margin, &p.last_seen_form_len,
+                         &p.last_seen_form_width,  &p.last_seen_height,       &p.last_seen_orient};
+    const std::vector<int> zero = {0, 0, 0, 0, 0, -1}, a = {1440, 10800, 15840, 12240, 12960, 0},
+                           b = {2880, 9360, 20160, 12240, 17280, 1};
+    const struct { bool text; std::vector<int> set, after; } steps[] = {
+        {false, a, zero}, {true, a, a}, {false, b, a}, {true, b, b}};
+    for (const auto &s : steps) {
+        conv().text_flows.curr_tf_num = 1;
+        tf_start_new_text_flow();
+        for (int i = 0; i < 6; ++i) *form[i] = s.set[static_cast<std::size_t>(i)];
+        conv().pages.others.text_seen = s.text;
+        tf_end_curr_text_flow();
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(*form[i], s.after[static_cast<std::size_t>(i)]) << i;
+    }
+}
+
+// Catches a nested flow opening a buffer of its own (its BTF must land in
+// the shared one), no diagnostic, the buffer closed or the flag cleared
+// while the outer flow is open, and flow numbers popped out of order.
+TEST_F(FlowBrackets, NestedFlowSharesTheBuffer) {
+    std::vector<std::string> seen;
+    vox42_set_diagnostic_listener(
+        [](const char *text, void *user) { static_cast<std::vector<std::string> *>(user)->push_back(text); },
+        &seen);
+    conv().text_flows.output_page_data = 1;
+    conv().text_flows.curr_tf_num = 1;
+    tf_start_new_text_flow();
+    route("\"A\"");
+    flow(2, "\"B\"", true);
+    vox42_set_diagnostic_listener(nullptr, nullptr);
+    EXPECT_EQ(seen, std::vector<std::string>{"Start TextFlow: Already in a textflow."});
+    EXPECT_EQ(conv().routing.text_flow + conv().text_flows.text_flow_cnt, 2);
+    expect_in(conv().buffers.int_tmp_buff, "BTF 1\n\"A\"\nBTF 2\n\"B\"\n");
+    route("\"C\"");
+    conv().pages.others.text_seen = 1;
+    tf_end_curr_text_flow();
+    expect_in(conv().buffers.int_tmp_buff, "ETF 2\n\"C\"\nETF 1\n");
+}
+
+// Catches an end without a start writing ETF or popping the paragraph
+// state, and an empty flow id stack not written as 65535.
+TEST_F(FlowBrackets, EndWithoutStartAndEmptyIdStack) {
+    fill_layout(100, "Body");
+    tf_push_tf_state();
+    fill_layout(200, "Note");
+    tf_end_curr_text_flow();
+    expect_layout(200, "Note");
+    conv().routing.text_flow = conv().text_flows.text_flow_cnt = 1;
+    conv().buffers.text_flow_buff = bufopen(1024);
+    tf_end_curr_text_flow();
+    expect_in(conv().buffers.int_tmp_buff, "ETF 65535\n");
+    expect_layout(100, "Body");
 }
 
 }  // namespace

@@ -60,11 +60,11 @@ typedef void (*VOXHostFreeFn)(void *block);
  * Converts the ZEM document `source` into intermediate code written to
  * `target`.  `version_level` is a short string ("5", "5D"); `extra_argv` is a
  * NULL-terminated list of further options (at most 16) or NULL.  The
- * allocation functions may be NULL.
- *
- * PLACEHOLDER: declared here so hosts can be written against the final
- * interface; the conversion driver that defines it is not yet part of the
- * library.
+ * allocation functions may be NULL (the host's pair is used only when both
+ * are given).  A command line that does not fit the converter's argument
+ * table (more than 16 extra options, a target name longer than 124
+ * characters, a version level longer than 13, a NULL source or target) is
+ * refused with VOX42_ERR_MEMORY before anything is opened.
  */
 int MainEntryPoint(const char *source, const char *target,
                    const char *version_level, char **extra_argv,

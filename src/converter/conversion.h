@@ -8,6 +8,8 @@
 #pragma once
 
 #include "common/api.h"
+#include "converter/driver.h"
+#include "converter/formatting_state.h"
 #include "converter/pages.h"
 #include "converter/preprocess.h"
 #include "converter/strings.h"
@@ -53,6 +55,16 @@ struct Conversion {
     TextFlowState text_flows;
     ParagraphLayoutState layout;
     StringState strings;
+    // The state of the formatting modules to come (formatting_state.h).
+    ParagraphFormatState paragraph_formats;
+    FontState fonts;
+    NumberingState numbering;
+    TabState tabs;
+    ReferenceState references;
+    TableState tables;
+    FrameState frames;
+    ColourState colours;
+    DriverState driver;
 };
 
 extern __thread Conversion *tls_conversion __attribute__((tls_model("initial-exec")));

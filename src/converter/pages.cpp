@@ -14,6 +14,7 @@
 #include "converter/routing.h"
 #include "converter/strings.h"
 #include "converter/text_flows.h"
+#include "converter/text_output.h"
 #include "converter/token_reader.h"
 #include "converter/value_readers.h"
 
@@ -444,6 +445,7 @@ VOX_API void tf_free_page_list(void) {
             rect = next;
         }
         if (page->tag != nullptr) VOXfree(page->tag);
+        free_graphic_nodes(page->page_pictures);
         PageRecord *next = page->next;
         VOXfree(page);
         page = next;
@@ -453,5 +455,6 @@ VOX_API void tf_free_page_list(void) {
     s.curr_textrect_ptr = nullptr;
     s.curr_textrect_pg_ptr = nullptr;
     s.curr_textrect_data_ptr = nullptr;
+    conv().text_flows.curr_graph_node_ptr = nullptr;  // may have been one of the pages' nodes
 }
 }

@@ -9,7 +9,9 @@
 #include "common/records.h"
 #include "converter/conversion.h"
 #include "converter/pages.h"
+#include "converter/pending_handlers.h"
 #include "converter/routing.h"
+#include "converter/text_flows.h"
 #include "converter/token_table.h"
 #include "converter/value_readers.h"
 
@@ -69,29 +71,9 @@ StringNeighbourFlags &others() { return conv().strings.others; }
 ParagraphLayoutState &layout() { return conv().layout; }
 PageNeighbourFlags &page_flags() { return conv().pages.others; }
 
-// PLACEHOLDER until the paragraph module exists (tf_prepare_4_text_output):
-// paragraph data, alignment, font, language, keep-with-next and attributes
-// before the first text byte.  Does nothing.
-void placeholder_prepare_4_text_output() {}
-// PLACEHOLDER until the tabs module exists (tf_output_tab).  Does nothing.
-void placeholder_output_tab() {}
 // PLACEHOLDER until the tabs module exists: writes the temporary margins
 // after a forced line end.  Does nothing.
 void placeholder_write_temp_margins() {}
-// PLACEHOLDER until the hypertext module exists
-// (tf_output_hypertext_xrf(none, 5)): closes an open link.  Does nothing.
-void placeholder_output_hypertext_xrf(const char *, int) {}
-// PLACEHOLDER until the revisions module exists (tf_start_text_stat,
-// tf_end_text_stat).  Do nothing.
-void placeholder_start_text_stat() {}
-void placeholder_end_text_stat() {}
-// PLACEHOLDER until the paragraph module exists (tf_replace_curr_para_end):
-// rewrites the last line end.  Does nothing.
-void placeholder_replace_curr_para_end(unsigned, unsigned) {}
-// PLACEHOLDER until the colours module exists (tf_output_color).  Does nothing.
-void placeholder_output_color(int, const char *) {}
-// PLACEHOLDER until the attributes module exists (tf_write_attr).  Does nothing.
-void placeholder_write_attr(int) {}
 // PLACEHOLDER until the fonts module exists: the current font's name, kept
 // meanwhile in StringNeighbourFlags::font_name.
 const char *placeholder_current_font_name() { return others().font_name; }
@@ -206,7 +188,7 @@ void set_attribute(int bit, int &flag, bool on) {
 void end_plain_paragraph() {
     StringNeighbourFlags &o = others();
     ParagraphLayoutState &l = layout();
-    placeholder_replace_curr_para_end(kSNL, kHNL);
+    tf_replace_curr_para_end(kSNL, kHNL);
     if (!conv().routing.in_table) o.snl_seen = 0;
     ++l.pars_in_doc;
     for (int i = 0; i < o.after_num_hnl; ++i) {
@@ -238,7 +220,7 @@ int convert_out_string(const char *text) {
             p += st().hex_chars_read;
             if (*p == ' ') ++p;
         } else if (kind == 't') {
-            placeholder_output_tab();
+            tf_output_tab();
         } else if (kind == 'b') {
             tf_handle_string_hex_char(kZemBullet);
         } else {
@@ -283,7 +265,7 @@ VOX_API int tf_handle_string_token(void) {
         return 0;
     }
     if (others().do_text_stat) {
-        placeholder_start_text_stat();
+        tf_start_text_stat();
         others().do_text_stat = 0;
     }
     if (tf_write_out_string() != 0) {
@@ -297,7 +279,7 @@ VOX_API int tf_handle_string_token(void) {
 
 VOX_API int tf_write_out_string(void) {
     if (skip_blanks() != '`') return 1;
-    placeholder_prepare_4_text_output();
+    tf_prepare_4_text_output();
     return write_string_bytes() ? 0 : 1;
 }
 
@@ -305,7 +287,7 @@ VOX_API int tf_handle_char_token(void) {
     char word[kCompressWordSize];
     read_next_word(word);
     if (std::strcmp(word, "Tab") == 0) {
-        placeholder_output_tab();
+        tf_output_tab();
         return 0;
     }
     if (std::strcmp(word, "HardReturn") == 0) return tf_handle_nln();
@@ -335,7 +317,7 @@ VOX_API int tf_convert_special_char(int byte) {
             st().line_pos += st().char_width;
             return '\'';
         case 't':
-            placeholder_output_tab();
+            tf_output_tab();
             return 0;
         default:
             return 0;
@@ -427,7 +409,7 @@ VOX_API int tf_do_fangle_token(void) {
 }
 
 VOX_API int tf_handle_nln(void) {
-    placeholder_prepare_4_text_output();
+    tf_prepare_4_text_output();
     st().hardreturn_seen = 1;
     out_icf(kNLN);
     out_icf(kHNL);
@@ -446,10 +428,10 @@ VOX_API int tf_handle_hard_new_line(void) {
     o.can_do_tmp_mar = 1;
     const RoutingState &r = conv().routing;
     if (!r.text_flow && !r.in_table) return 0;
-    placeholder_output_hypertext_xrf(nullptr, 5);
+    tf_output_hypertext_xrf(nullptr, 5);
     if (o.do_second_style) {
         o.eat_snl = 1;
-        placeholder_replace_curr_para_end(kSNL, kHNL);
+        tf_replace_curr_para_end(kSNL, kHNL);
         o.do_second_style = 0;
         o.over_ride_tf_off = 0;
         ++layout().pars_in_doc;
@@ -457,11 +439,11 @@ VOX_API int tf_handle_hard_new_line(void) {
         end_plain_paragraph();
     }
     if (!o.from_cell_content) {
-        placeholder_output_color(o.curr_color, o.color_name);
-        placeholder_write_attr(layout().curr_high_act);
+        tf_output_color(o.curr_color, o.color_name);
+        tf_write_attr(layout().curr_high_act);
     }
     o.first_string_seen = 1;
-    placeholder_end_text_stat();
+    tf_end_text_stat();
     o.text_stat = 0;
     o.change_bar_seen = 0;
     page_flags().para_char_cnt = 0;

@@ -12,7 +12,10 @@
 #include "common/temp_buffers.h"
 #include "converter/conversion.h"
 #include "converter/pages.h"
+#include "converter/pending_handlers.h"
 #include "converter/preprocess.h"
+#include "converter/routing.h"
+#include "converter/text_output.h"
 #include "converter/token_reader.h"
 #include "converter/value_readers.h"
 
@@ -20,7 +23,7 @@ using namespace vox;
 
 namespace vox {
 
-[[noreturn]] void conversion_fatal(int code) { VOXexit(code); }
+[[noreturn]] void conversion_fatal(int code) { tf_frame_exit(code); }
 
 }  // namespace vox
 
@@ -29,6 +32,8 @@ namespace {
 constexpr int kCarriageReturn = 13;
 constexpr int kTokenTextRectID = 84;
 constexpr int kTokenTFTag = 132;
+constexpr int kAllocationFailure = 8;
+constexpr int kTextFlowBufferBlock = 1024;  // block size of text_flow_buff
 
 void put_text(const char *text, int buffer) {
     for (; *text; ++text) bufput(static_cast<unsigned char>(*text), buffer);
@@ -175,6 +180,85 @@ void restore_layout(const TfStateRecord &r, ParagraphLayoutState &p) {
     std::memcpy(p.pgf_tag_name, r.pgf_tag_name, kPgfTagNameSize);
 }
 
+// ---- start and end of a flow being converted ------------------------------
+
+void write_btf_and_spn(Conversion &c) {
+    TextFlowState &s = c.text_flows;
+    beg_icf(icf_code("BTF"));
+    dec_out(static_cast<std::uint32_t>(s.curr_tf_num));
+    end_icf();
+    tf_txtflo_push_id(s.curr_tf_num);  // beyond 100 nested flows the number is not kept
+    if (s.output_page_data) return;
+    const PageState &p = c.pages;
+    beg_icf(icf_code("SPN"));
+    dec_out(0);
+    dec_out(0);
+    dec_out(static_cast<std::uint32_t>((p.start_page_num >> 8) & 0xFF));
+    dec_out(static_cast<std::uint32_t>(p.start_page_num & 0xFF));
+    dec_out(static_cast<std::uint32_t>(p.page_num_type));
+    end_icf();
+    s.output_page_data = 1;
+}
+
+// A nested TextFlow shares the buffer the outer one opened.
+void open_text_flow_buffer(Conversion &c) {
+    if (c.routing.text_flow) {
+        tf_frame_debug("Start TextFlow: Already in a textflow.");
+        return;
+    }
+    c.routing.text_flow = 1;
+    c.buffers.text_flow_buff = bufopen(kTextFlowBufferBlock);
+    if (c.buffers.text_flow_buff < 0) conversion_fatal(kAllocationFailure);
+}
+
+void save_page_form(const PageState &p, SavedPageForm &saved) {
+    saved.left_margin = p.last_seen_left_margin;
+    saved.right_margin = p.last_seen_right_margin;
+    saved.form_len = p.last_seen_form_len;
+    saved.form_width = p.last_seen_form_width;
+    saved.height = p.last_seen_height;
+    saved.orient = p.last_seen_orient;
+}
+
+void restore_page_form(const SavedPageForm &saved, PageState &p) {
+    p.last_seen_left_margin = saved.left_margin;
+    p.last_seen_right_margin = saved.right_margin;
+    p.last_seen_form_len = saved.form_len;
+    p.last_seen_form_width = saved.form_width;
+    p.last_seen_height = saved.height;
+    p.last_seen_orient = saved.orient;
+}
+
+// A flow with text hands its buffered output on to whatever destination
+// holds once the flow's own is switched off; the page-form values it wrote
+// become the ones to come back to.  A flow without text leaves no trace:
+// its bytes are dropped and the page-form records it may have counted as
+// written are forgotten.
+void flush_or_drop_flow_output(Conversion &c) {
+    int buffer = c.buffers.text_flow_buff;
+    if (c.pages.others.text_seen) {
+        int text_flow = c.routing.text_flow;
+        c.routing.text_flow = 0;
+        for (int byte = bufget(buffer); byte >= 0; byte = bufget(buffer)) tf_frame_putc(byte);
+        c.routing.text_flow = text_flow;
+        save_page_form(c.pages, c.text_flows.saved_page_form);
+    } else {
+        restore_page_form(c.text_flows.saved_page_form, c.pages);
+        c.layout.brj_mode = 0;
+        while (bufget(buffer) >= 0) {
+        }
+    }
+}
+
+void close_flow_buffers(ConversionBuffers &b) {
+    bufclose(b.text_flow_buff);
+    b.text_flow_buff = -1;
+    if (b.footnote_buffer_handle >= 0) {
+        bufclose(b.footnote_buffer_handle);
+        b.footnote_buffer_handle = -1;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -271,6 +355,7 @@ VOX_API void tf_free_tf_list(void) {
     }
     if (s.hidden_tf_ptr) free_flow(s.hidden_tf_ptr);
     s.hidden_tf_ptr = nullptr;
+    free_frame_graph_list();
 }
 
 VOX_API int tf_push_tf_state(void) {
@@ -325,6 +410,37 @@ VOX_API int tf_txtflo_pop_token(void) {
     TextFlowState &s = conv().text_flows;
     if (s.tf_push_idx <= 0) return -1;
     return s.tf_stack[--s.tf_push_idx];
+}
+
+VOX_API int tf_start_new_text_flow(void) {
+    Conversion &c = conv();
+    tf_push_tf_state();
+    tf_reset_tf_state();
+    if (c.pages.others.in_apo) c.routing.output_apo_buff = 1;
+    write_btf_and_spn(c);
+    ++c.text_flows.text_flow_cnt;
+    open_text_flow_buffer(c);
+    return 0;
+}
+
+VOX_API int tf_end_curr_text_flow(void) {
+    Conversion &c = conv();
+    TextFlowState &s = c.text_flows;
+    if (!c.routing.text_flow && !s.text_flow_cnt) return 0;
+    if (--s.text_flow_cnt == 0) c.routing.text_flow = 0;
+    flush_or_drop_flow_output(c);
+    ParagraphLayoutState &l = c.layout;
+    l.curr_first_indent = l.curr_right_indent = l.curr_left_indent = l.curr_high_act = 0;
+    if (s.text_flow_cnt == 0) close_flow_buffers(c.buffers);
+    c.pages.others.text_seen = 0;
+    s.tmp_tab_tbl = 0;
+    tf_handle_para_borders(kNoBorderPen);
+    beg_icf(icf_code("ETF"));
+    dec_out(static_cast<std::uint32_t>(tf_txtflo_pop_token()));  // -1 (empty) comes out as 65535
+    end_icf();
+    tf_output_apf();
+    tf_pop_tf_state();
+    return 0;
 }
 
 VOX_API int tf_from_cp_buff_to_buff(int from, int to) {

@@ -2,7 +2,9 @@
 // listing them at the head of the intermediate code (FLO), choosing them in
 // page order and pushing them back onto the input one by one; the stack of
 // paragraph states saved around flows, catalogs, frames, tables and
-// footnotes; the stack of the numbers of the flows being converted.
+// footnotes; the stack of the numbers of the flows being converted; and
+// the start and end of a flow being converted (BTF, SPN once, the flow's
+// buffer shared by nested flows, its flush into the next destination, ETF).
 //
 // A stored flow holds its preprocessed text from its '<' on, in a temporary
 // buffer of its own, and the rectangle numbers named by its TextRectID
@@ -78,6 +80,19 @@ struct StoredTextFlow {
     StoredTextFlow *prev;
 };
 
+// The page-form values (PageState) as the last flow with text left them;
+// a flow without text puts them back.
+struct SavedPageForm {
+    int left_margin = 0;   // last_seen_left_margin
+    int right_margin = 0;  // last_seen_right_margin
+    int form_len = 0;      // last_seen_form_len
+    int form_width = 0;    // last_seen_form_width
+    int height = 0;        // last_seen_height
+    int orient = -1;       // last_seen_orient
+};
+
+struct PagePicture;  // the graphic node, text_output.h
+
 struct TextFlowState {
     StoredTextFlow *start_tf_list = nullptr;  // in source order
     StoredTextFlow *hidden_tf_ptr = nullptr;  // the flow tagged "HIDDEN"
@@ -88,11 +103,25 @@ struct TextFlowState {
     // 1: flows found only on master, reference or hidden pages are not
     // converted.  The driver sets it from the version level.
     int skip_master_pg_tf = 1;
+    int text_flow_cnt = 0;       // open TextFlow statements (nested ones share the buffer)
+    int output_page_data = 0;    // SPN has been written
+    SavedPageForm saved_page_form;
+    int chars_seen = 0;          // text output has been prepared
+    // Tabs: a temporary tab table is in force; cleared at the end of each
+    // flow.  Moves to TabState (formatting_state.h) when the tabs module lands.
+    int tmp_tab_tbl = 0;
+    // Insets: the newest graphic node.  Moves to the insets module's state
+    // when that lands.
+    PagePicture *curr_graph_node_ptr = nullptr;
+    // Drawing placeholders started inside a frame.  They belong on the
+    // frame's picture list; until the frames module builds frame records
+    // they are kept here so that the end of the run frees them.
+    PagePicture *frame_graph_list = nullptr;
 };
 
-// Ends the run on a fatal condition of the document conversion.  Becomes
-// tf_frame_exit (which also frees the conversion's lists and buffers) when
-// the driver lands; until then it is VOXexit.
+// Ends the run on a fatal condition of the document conversion through
+// tf_frame_exit, which releases the conversion's buffers, lists and list
+// files first.
 [[noreturn]] void conversion_fatal(int code);
 
 }  // namespace vox
@@ -114,7 +143,8 @@ VOX_API vox::StoredTextFlow *tf_find_next_text_flow(int unused);
 // Unlinks the flow, pushes its text back onto the input so that it is read
 // next in stored order, and frees it.  Returns 0.
 VOX_API int tf_unput_text_flow(vox::StoredTextFlow *flow);
-// Frees every stored flow and the hidden flow (buffers closed).
+// Frees every stored flow and the hidden flow (buffers closed), and the
+// drawing placeholders kept for frames (frame_graph_list).
 VOX_API void tf_free_tf_list(void);
 // The paragraph-state stack.  Push ends the run with code 8 when memory
 // runs out; pop on an empty stack changes nothing.
