@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "convert_command.h"
 #include "icf_commands.h"
 #include "recognize_command.h"
 #include "vox42/vox42.h"
@@ -10,12 +11,16 @@ namespace {
 
 void print_help(std::FILE *out) {
     std::fputs(
-        "usage: vox42 recognize [--expect N] FILE...\n"
+        "usage: vox42 convert SOURCE TARGET [--version-level L] [--verbose] [OPTION...]\n"
+        "       vox42 recognize [--expect N] FILE...\n"
         "       vox42 dump [--check] FILE|-\n"
         "       vox42 assemble FILE|- [-o OUTPUT]\n"
         "       vox42 --help | --version\n"
         "\n"
         "vox42 converts ZEM documents into the family's intermediate code.\n"
+        "  convert      convert a ZEM document into intermediate code ('-' for\n"
+        "               standard input/output; OPTIONs go to the converter); exits\n"
+        "               with the converter's result code, 64 on a usage error\n"
         "  recognize    name the format of each file: number, version, name\n"
         "               (--expect N tries format N first)\n"
         "  dump         show intermediate code, one record or text run per line\n"
@@ -37,6 +42,7 @@ int main(int argc, char **argv) {
         std::printf("vox42 %s\n", vox42_version());
         return 0;
     }
+    if (std::strcmp(argv[1], "convert") == 0) return run_convert(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "recognize") == 0) return run_recognize(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "dump") == 0) return run_dump(argc - 2, argv + 2);
     if (std::strcmp(argv[1], "assemble") == 0) return run_assemble(argc - 2, argv + 2);
