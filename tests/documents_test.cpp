@@ -1,0 +1,108 @@
+// Whole documents: every tests/documents/NAME.zem is converted in a scratch
+// directory and compared byte for byte with NAME.expected, which holds the
+// expected intermediate code in the readable rendering (docs/
+// intermediate-code.md), worked out by hand.  Header comment lines of the
+// expected file may set the run:
+//
+//   # version: 5D      version level passed to the entry point (default "5")
+//   # result: 16       expected result code (default 0)
+//   # options: -X      extra arguments, separated by blanks; "-N" (no
+//                      progress display) is always passed first
+//
+// After every run the directory must hold the source and the target only:
+// no temporary file survives a conversion, whatever its result.
+#include <dirent.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "icf_render.h"
+#include "test_support.h"
+#include "vox42/vox42.h"
+
+namespace vox::test {
+namespace {
+
+const std::string kDocumentDir = std::string(VOX42_SOURCE_DIR) + "/tests/documents";
+
+std::vector<std::string> document_names() {
+    std::vector<std::string> names;
+    if (DIR *dir = opendir(kDocumentDir.c_str())) {
+        while (dirent *entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".zem") == 0)
+                names.push_back(name.substr(0, name.size() - 4));
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct Expectation {
+    std::string version = "5";
+    int result = 0;
+    std::vector<std::string> options;
+    std::string bytes;
+};
+
+// The value of a "# key: value" header line, or false.
+bool header_value(const std::string &line, const std::string &key, std::string &value) {
+    const std::string prefix = "# " + key + ":";
+    if (line.compare(0, prefix.size(), prefix) != 0) return false;
+    value = line.substr(prefix.size());
+    value.erase(0, value.find_first_not_of(' '));
+    return true;
+}
+
+Expectation read_expectation(const std::string &name) {
+    Expectation e;
+    const std::string text = read_file(kDocumentDir + "/" + name + ".expected");
+    std::istringstream lines(text);
+    for (std::string line, value; std::getline(lines, line);) {
+        if (header_value(line, "version", value)) e.version = value;
+        if (header_value(line, "result", value)) e.result = std::stoi(value);
+        if (header_value(line, "options", value)) {
+            std::istringstream words(value);
+            for (std::string word; words >> word;) e.options.push_back(word);
+        }
+    }
+    std::string error;
+    EXPECT_TRUE(icf::assemble(text, e.bytes, error)) << name << ".expected: " << error;
+    return e;
+}
+
+class Documents : public KernelTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(Documents, ConvertToTheExpectedCode) {
+    const std::string name = GetParam();
+    const Expectation expected = read_expectation(name);
+    TempDir dir;
+    const std::string source = dir.file("doc.zem"), target = dir.file("doc.icf");
+    write_file(source, read_file(kDocumentDir + "/" + name + ".zem"));
+
+    std::vector<char *> argv{const_cast<char *>("-N")};
+    for (const std::string &option : expected.options) argv.push_back(const_cast<char *>(option.c_str()));
+    argv.push_back(nullptr);
+    const int result = MainEntryPoint(source.c_str(), target.c_str(), expected.version.c_str(),
+                                      argv.data(), nullptr, nullptr);
+
+    EXPECT_EQ(result, expected.result) << name;
+    const std::vector<std::string> left = dir.entries();
+    const bool has_target = std::find(left.begin(), left.end(), "doc.icf") != left.end();
+    EXPECT_EQ(left.size(), has_target ? 2u : 1u) << name << ": a temporary file was left behind";
+    const std::string got = has_target ? read_file(target) : std::string();
+    EXPECT_EQ(icf::render(got), icf::render(expected.bytes)) << name;
+    EXPECT_EQ(got, expected.bytes) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(All, Documents, ::testing::ValuesIn(document_names()),
+                         [](const ::testing::TestParamInfo<std::string> &info) {
+                             std::string id = info.param;
+                             for (char &ch : id)
+                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return id;
+                         });
+
+}  // namespace
+}  // namespace vox::test
