@@ -103,8 +103,8 @@ bool ends_with(const std::string &text, const std::string &tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// The sample: flows stored A (TextRectID 8 twice, page 2), then B
-// (TextRectID 7 twice, page 1); the second ParaLine of B names no rectangle.
+// The sample: flows stored A (rectangle 8, page 2), then B
+// (rectangle 7, page 1); each flow names its rectangle once.
 std::string sample_head() {
     return record("DID", {"42"}) + record("FLO", {"1", "1", "8"}) + record("FLO", {"2", "1", "7"});
 }
