@@ -104,5 +104,33 @@ INSTANTIATE_TEST_SUITE_P(All, Documents, ::testing::ValuesIn(document_names()),
                              return id;
                          });
 
+// The real documents of the shared sample corpus (when present): each
+// converts with 0, leaves no temporary file, and gives intermediate code
+// whose begin and end records pair up and which converts at least one flow.
+TEST(SampleDocuments, ConvertCompletelyAndCleanly) {
+    const std::string corpus = "/work/shared/corpus/zem";
+    std::vector<std::string> names;
+    if (DIR *dir = opendir(corpus.c_str())) {
+        while (dirent *entry = readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".zem") == 0) names.push_back(name);
+        }
+        closedir(dir);
+    }
+    if (names.empty()) GTEST_SKIP() << "no sample documents at " << corpus;
+    char quiet[] = "-N";
+    char *argv[] = {quiet, nullptr};
+    for (const std::string &name : names) {
+        TempDir dir;
+        const std::string target = dir.file("doc.icf");
+        const std::string source = corpus + "/" + name;
+        ASSERT_EQ(MainEntryPoint(source.c_str(), target.c_str(), "5", argv, nullptr, nullptr), 0) << name;
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"doc.icf"}) << name;
+        const std::string code = read_file(target);
+        EXPECT_EQ(icf::count_unpaired(code), 0) << name;
+        EXPECT_NE(code.find("\x1b\x1d" "BTF"), std::string::npos) << name;
+    }
+}
+
 }  // namespace
 }  // namespace vox::test

@@ -6,8 +6,11 @@
 //
 // Every function here is a PLACEHOLDER with its final name and signature:
 // the dispatcher, the driver and the text-flow code call them as they will
-// call the real ones.  Each does nothing (and reads no input, so the main
-// loop skips the statement's values) and returns 0 unless noted.  When a
+// call the real ones.  Each writes nothing and returns 0 unless noted; the
+// start handlers (the tf_handle_*_token functions, tf_handle_ruling,
+// tf_handle_pgfplacementstyle, tf_get_footnote, tf_buffer_notes) skip
+// their statement's values, strings whole, as the real ones read them, and
+// tf_handle_inset_object skips its data line.  When a
 // module lands, its functions move out of this file into the module.
 #pragma once
 
