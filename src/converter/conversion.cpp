@@ -1,6 +1,7 @@
 // The per-thread conversion state and the input of the ZEM reader.
 #include "converter/conversion.h"
 
+#include "common/buffer_bytes.h"
 #include "common/kernel_state.h"
 #include "common/thread_state.h"
 
@@ -32,8 +33,8 @@ VOX_API int preproc_getc(void) {
         RedirectInput(preproc_getc);
         return byte;
     }
-    if (c.routing.in_footnote) return bufget(c.buffers.footnote_buffer_handle);
-    return bufget(c.buffers.preproceesed_bf);
+    if (c.routing.in_footnote) return get_byte(c.buffers.footnote_buffer_handle);
+    return get_byte(c.buffers.preproceesed_bf);
 }
 
 VOX_API int preproc_unget(int byte) {

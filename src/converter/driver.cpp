@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "vox42/vox42.h"
+#include "common/buffer_bytes.h"
 #include "common/exit.h"
 #include "common/file_access.h"
 #include "common/kernel_state.h"
@@ -334,7 +335,7 @@ void split_preprocessed_text() {
     int main_input = bufopen(kSplitBlock);
     if (main_input < 0) tf_frame_exit(kNoMemory);
     for (int c = preproc_getc(); c >= 0; c = preproc_getc()) {
-        bufput(c, main_input);
+        put_byte(c, main_input);
         if (c == '`') {
             tf_buff_string(main_input);
         } else if (c == kCarriageReturn) {
@@ -559,8 +560,11 @@ VOX_API void VOXMainEntry(int argc, char **argv) {
     check_source();
     start_formatting_defaults();
     tf_frame_redout_start();
-    tf_frame_redin_start();
+    // Input redirection starts after the pass: during the pass it would
+    // only send each source byte through preproc_getc back to the source
+    // stream, the same bytes at several times the cost per byte.
     run_preprocessing_pass();
+    tf_frame_redin_start();
     split_preprocessed_text();
     remember_starting_font();
     write_head();
@@ -601,7 +605,10 @@ VOX_API int tf_output_int_file(void) {
     }
     tf_frame_redout_end();
     int body = c.buffers.int_tmp_buff;
-    for (int byte = bufget(body); byte >= 0; byte = bufget(body)) b_putc(byte);
+    StreamState &target = kernel().streams;
+    unsigned char chunk[4096];
+    for (int n = bufgets(body, chunk, sizeof chunk); n > 0; n = bufgets(body, chunk, sizeof chunk))
+        for (int i = 0; i < n; ++i) stream_putc(target, chunk[i]);
     tf_frame_redout_start();
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/buffer_bytes.h"
 #include "common/kernel_state.h"
 #include "converter/conversion.h"
 #include "converter/routing.h"
@@ -346,14 +347,14 @@ VOX_API int x_zem2(void) {
 }
 
 VOX_API int tf_store_rest_of_line(int buffer) {
-    for (int c = preproc_getc(); c != -1 && c != kCarriageReturn; c = preproc_getc()) bufput(c, buffer);
-    bufput(kCarriageReturn, buffer);
+    for (int c = preproc_getc(); c != -1 && c != kCarriageReturn; c = preproc_getc()) put_byte(c, buffer);
+    put_byte(kCarriageReturn, buffer);
     return 0;
 }
 
 VOX_API int tf_buff_string(int buffer) {
-    for (int c = preproc_getc(); c != -1 && c != '\''; c = preproc_getc()) bufput(c, buffer);
-    bufput('\'', buffer);
+    for (int c = preproc_getc(); c != -1 && c != '\''; c = preproc_getc()) put_byte(c, buffer);
+    put_byte('\'', buffer);
     return 0;
 }
 

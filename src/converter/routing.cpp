@@ -1,6 +1,7 @@
 // The output routing point and its take-back.
 #include "converter/routing.h"
 
+#include "common/buffer_bytes.h"
 #include "common/kernel_state.h"
 #include "converter/conversion.h"
 #include "converter/strings.h"
@@ -31,11 +32,32 @@ int take_back_from_target() {
 }  // namespace
 
 int placeholder_tbl_putc(int byte) {
-    bufput(byte, conv().buffers.table_buff);
+    put_byte(byte, conv().buffers.table_buff);
     return 0;
 }
 
 int placeholder_tbl_unget() { return bufunput(conv().buffers.table_buff); }
+
+int frame_put_block(const unsigned char *bytes, int count) {
+    Conversion &c = conv();
+    const RoutingState &r = c.routing;
+    const ConversionBuffers &b = c.buffers;
+    if (r.preprocess) {
+        bufputs(b.preproceesed_bf, bytes, count);
+        return 0;
+    }
+    if (r.native_gfx_output || r.output_apo_buff || r.text_flow || !(r.in_table || r.output_to_int_file)) {
+        const int handle = r.native_gfx_output ? b.nat_buff
+                           : r.output_apo_buff ? b.apo_temp_buff
+                           : r.text_flow       ? b.text_flow_buff
+                                               : b.int_tmp_buff;
+        dspcheck(count);
+        bufputs(handle, bytes, count);
+        return 0;
+    }
+    for (int i = 0; i < count; ++i) tf_frame_putc(bytes[i]);
+    return 0;
+}
 
 }  // namespace vox
 
@@ -48,22 +70,22 @@ VOX_API int tf_frame_putc(int byte) {
     const RoutingState &r = c.routing;
     const ConversionBuffers &b = c.buffers;
     if (r.preprocess) {
-        bufput(byte, b.preproceesed_bf);
+        put_byte(byte, b.preproceesed_bf);
         return 0;
     }
     dspcheck(1);
     if (r.native_gfx_output) {
-        bufput(byte, b.nat_buff);
+        put_byte(byte, b.nat_buff);
     } else if (r.output_apo_buff) {
-        bufput(byte, b.apo_temp_buff);
+        put_byte(byte, b.apo_temp_buff);
     } else if (r.text_flow) {
-        bufput(byte, b.text_flow_buff);
+        put_byte(byte, b.text_flow_buff);
     } else if (r.in_table) {
         placeholder_tbl_putc(byte);
     } else if (r.output_to_int_file) {
         put_to_target(byte);
     } else {
-        bufput(byte, b.int_tmp_buff);
+        put_byte(byte, b.int_tmp_buff);
     }
     return 0;
 }

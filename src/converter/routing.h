@@ -36,6 +36,10 @@ int placeholder_tbl_putc(int byte);
 // table_buff; -1 when there is none.
 int placeholder_tbl_unget();
 
+// Routes `count` bytes as tf_frame_putc routes each of them (progress
+// steps included), copying them in one step when they go to a buffer.
+int frame_put_block(const unsigned char *bytes, int count);
+
 }  // namespace vox
 
 extern "C" {

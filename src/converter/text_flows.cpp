@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/buffer_bytes.h"
 #include "common/exit.h"
+#include "common/kernel_state.h"
 #include "common/memory.h"
 #include "common/records.h"
 #include "common/temp_buffers.h"
@@ -36,7 +38,7 @@ constexpr int kAllocationFailure = 8;
 constexpr int kTextFlowBufferBlock = 1024;  // block size of text_flow_buff
 
 void put_text(const char *text, int buffer) {
-    for (; *text; ++text) bufput(static_cast<unsigned char>(*text), buffer);
+    for (; *text; ++text) put_byte(static_cast<unsigned char>(*text), buffer);
 }
 
 void free_id_list(TfIdNode *node) {
@@ -114,7 +116,7 @@ void hide_flow(TextFlowState &s, StoredTextFlow *flow) {
 // its first byte, up to the carriage return, go to the current flow.
 void store_stray_line(StoredTextFlow *flow) {
     for (int c = preproc_getc(); c >= 0 && c != kCarriageReturn; c = preproc_getc())
-        if (flow) bufput(c, flow->buffer);
+        if (flow) put_byte(c, flow->buffer);
 }
 
 bool first_id_is(const StoredTextFlow *flow, int id) {
@@ -239,13 +241,15 @@ void flush_or_drop_flow_output(Conversion &c) {
     if (c.pages.others.text_seen) {
         int text_flow = c.routing.text_flow;
         c.routing.text_flow = 0;
-        for (int byte = bufget(buffer); byte >= 0; byte = bufget(buffer)) tf_frame_putc(byte);
+        unsigned char chunk[4096];
+        for (int n = bufgets(buffer, chunk, sizeof chunk); n > 0; n = bufgets(buffer, chunk, sizeof chunk))
+            frame_put_block(chunk, n);
         c.routing.text_flow = text_flow;
         save_page_form(c.pages, c.text_flows.saved_page_form);
     } else {
         restore_page_form(c.text_flows.saved_page_form, c.pages);
         c.layout.brj_mode = 0;
-        while (bufget(buffer) >= 0) {
+        while (get_byte(buffer) >= 0) {
         }
     }
 }
@@ -260,6 +264,34 @@ void close_flow_buffers(ConversionBuffers &b) {
 }
 
 }  // namespace
+
+namespace vox {
+namespace {
+
+// True when the main pass's input holds nothing more: no byte left in the
+// main input buffer, none pushed back, no footnote being replayed.  The
+// main loop asks for the next flow exactly then.
+bool main_input_exhausted() {
+    const Conversion &c = conv();
+    if (c.routing.preprocess || c.routing.in_footnote) return false;
+    const int input = c.buffers.preproceesed_bf;
+    if (input < 0 || BufNumStored(input) != 0) return false;
+    const BufferHeader *h = kernel().buffers.bufptrs[input];
+    return h != nullptr && !h->overflow_active;
+}
+
+// Pushing a flow's text back onto an exhausted input byte by byte leaves
+// the input holding exactly the flow's text in stored order; taking the
+// flow's buffer as the input reads the same bytes without copying them.
+void adopt_as_main_input(StoredTextFlow *flow) {
+    int &input = conv().buffers.preproceesed_bf;
+    bufclose(input);
+    input = flow->buffer;
+    flow->buffer = -1;
+}
+
+}  // namespace
+}  // namespace vox
 
 extern "C" {
 
@@ -278,7 +310,7 @@ VOX_API int tf_store_all_text_flows(void) {
             current = append_flow(s, flow_num++);
             id_count = 0;
         }
-        bufput(c, current->buffer);
+        put_byte(c, current->buffer);
         if (c == '<') {
             ++depth;
             int token = tf_read_next_token_num(current->buffer);
@@ -299,18 +331,18 @@ VOX_API int tf_store_all_text_flows(void) {
 VOX_API int tf_hidden_tf(int buffer) {
     int c = preproc_getc();
     while (c == ' ' || c == '\t') {
-        bufput(c, buffer);
+        put_byte(c, buffer);
         c = preproc_getc();
     }
     if (c != '`') {
         if (c >= 0) preproc_unget(c);
         return 0;
     }
-    bufput(c, buffer);
+    put_byte(c, buffer);
     char tag[kHiddenTagLimit + 1];
     int length = 0;
     for (c = preproc_getc(); c >= 0; c = preproc_getc()) {
-        bufput(c, buffer);
+        put_byte(c, buffer);
         if (c == '\'') break;
         if (length < kHiddenTagLimit) tag[length++] = static_cast<char>(c);
     }
@@ -342,7 +374,11 @@ VOX_API StoredTextFlow *tf_find_next_text_flow(int /*unused*/) {
 
 VOX_API int tf_unput_text_flow(StoredTextFlow *flow) {
     unlink_flow(conv().text_flows, flow);
-    for (int c = bufunput(flow->buffer); c >= 0; c = bufunput(flow->buffer)) preproc_unget(c);
+    if (main_input_exhausted()) {
+        adopt_as_main_input(flow);
+    } else {
+        for (int c = bufunput(flow->buffer); c >= 0; c = bufunput(flow->buffer)) preproc_unget(c);
+    }
     free_flow(flow);
     return 0;
 }
@@ -444,7 +480,7 @@ VOX_API int tf_end_curr_text_flow(void) {
 }
 
 VOX_API int tf_from_cp_buff_to_buff(int from, int to) {
-    for (int c = bufget(from); c >= 0; c = bufget(from)) bufput(c, to);
+    for (int c = get_byte(from); c >= 0; c = get_byte(from)) put_byte(c, to);
     return 0;
 }
 }

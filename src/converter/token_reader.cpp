@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "common/buffer_bytes.h"
 #include "common/progress.h"
 #include "common/temp_buffers.h"
 #include "converter/conversion.h"
@@ -79,7 +80,7 @@ VOX_API int tf_read_next_token_num(int buffer) {
     int length = 0;
     t.buff[0] = '\0';
     for (int c = preproc_getc(); c >= 0; c = preproc_getc()) {
-        bufput(c, buffer);
+        put_byte(c, buffer);
         if (c == kTokenEndMarker) return std::atoi(t.buff);
         if (length < kTokenWorkSize - 1) {
             t.buff[length++] = static_cast<char>(c);
