@@ -2,6 +2,7 @@
 // the page descriptions written at the end of the conversion.
 #include "converter/pages.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -52,14 +53,10 @@ void placeholder_importobject_brect() {}
 void placeholder_forget_frame_text_rect() {}
 
 void append_page(PageRecord *page) {
-    PageRecord **link = &pg().start_page_list;
-    PageRecord *prev = nullptr;
-    while (*link != nullptr) {
-        prev = *link;
-        link = &(*link)->next;
-    }
-    page->prev = prev;
-    *link = page;
+    PageState &s = pg();
+    page->prev = s.last_page;
+    (s.last_page != nullptr ? s.last_page->next : s.start_page_list) = page;
+    s.last_page = page;
 }
 
 void append_text_rect(PageRecord *page, TextRectRecord *rect) {
@@ -103,20 +100,66 @@ void write_pending_break() {
 
 // Makes the first rectangle with this ID in page order current and sets the
 // break its position implies.
+bool index_before(const RectIndexEntry &a, const RectIndexEntry &b) {
+    return a.id != b.id ? a.id < b.id : a.order < b.order;
+}
+
+// Rebuilds the look-up index of the page rectangles by ID.  False when
+// memory for it cannot be had (the caller then searches the list).
+bool rebuild_rect_index(PageState &s) {
+    if (s.rect_index != nullptr) VOXfree(s.rect_index);
+    s.rect_index = nullptr;
+    s.rect_index_count = 0;
+    int count = 0;
+    for (PageRecord *page = s.start_page_list; page != nullptr; page = page->next)
+        for (TextRectRecord *rect = page->text_rects; rect != nullptr; rect = rect->next) ++count;
+    if (count > 0) {
+        s.rect_index = static_cast<RectIndexEntry *>(VOXmalloc(sizeof(RectIndexEntry) * count));
+        if (s.rect_index == nullptr) return false;
+    }
+    for (PageRecord *page = s.start_page_list; page != nullptr; page = page->next)
+        for (TextRectRecord *rect = page->text_rects; rect != nullptr; rect = rect->next) {
+            s.rect_index[s.rect_index_count] = {rect->id, s.rect_index_count, page, rect};
+            ++s.rect_index_count;
+        }
+    std::sort(s.rect_index, s.rect_index + s.rect_index_count, index_before);
+    s.rect_index_dirty = 0;
+    return true;
+}
+
+// The first rectangle with this ID in page order (pages in list order, each
+// page's rectangles in order), and its page; false when there is none.
+bool first_rect_with_id(PageState &s, int id, PageRecord *&page_found, TextRectRecord *&rect_found) {
+    if (!s.rect_index_dirty || rebuild_rect_index(s)) {
+        const RectIndexEntry key{id, -1, nullptr, nullptr};
+        RectIndexEntry *end = s.rect_index + s.rect_index_count;
+        const RectIndexEntry *at = std::lower_bound(s.rect_index, end, key, index_before);
+        if (at == end || at->id != id) return false;
+        page_found = at->page;
+        rect_found = at->rect;
+        return true;
+    }
+    for (PageRecord *page = s.start_page_list; page != nullptr; page = page->next)
+        for (TextRectRecord *rect = page->text_rects; rect != nullptr; rect = rect->next)
+            if (rect->id == id) {
+                page_found = page;
+                rect_found = rect;
+                return true;
+            }
+    return false;
+}
+
 void find_text_rect(int id) {
     PageState &s = pg();
     s.curr_textrect_pg_ptr = nullptr;
     s.curr_textrect_data_ptr = nullptr;
     s.start_new_page = kNoBreak;
-    for (PageRecord *page = s.start_page_list; page != nullptr; page = page->next) {
-        for (TextRectRecord *rect = page->text_rects; rect != nullptr; rect = rect->next) {
-            if (rect->id != id) continue;
-            s.curr_textrect_pg_ptr = page;
-            s.curr_textrect_data_ptr = rect;
-            if (rect->next == nullptr) s.start_new_page = rect->next_id != 0 ? kSoftBreak : kHardBreak;
-            return;
-        }
-    }
+    PageRecord *page = nullptr;
+    TextRectRecord *rect = nullptr;
+    if (!first_rect_with_id(s, id, page, rect)) return;
+    s.curr_textrect_pg_ptr = page;
+    s.curr_textrect_data_ptr = rect;
+    if (rect->next == nullptr) s.start_new_page = rect->next_id != 0 ? kSoftBreak : kHardBreak;
 }
 
 void write_orientation(const PageRecord *page) {
@@ -300,6 +343,7 @@ VOX_API int tf_handle_textrect_token(void) {
     }
     TextRectRecord *rect = new_tracked<TextRectRecord>();
     append_text_rect(s.curr_pg_ptr, rect);
+    s.rect_index_dirty = 1;
     s.curr_textrect_ptr = rect;
     s.in_textrect = 1;
     s.num_pg_rects += 1;
@@ -320,9 +364,10 @@ VOX_API int tf_handle_id_token(void) {
     }
     int id = tf_read_next_int();
     if (id == 0) return 0;
-    if (in_page_text_rect())
+    if (in_page_text_rect()) {
         pg().curr_textrect_ptr->id = id;
-    else if (others().in_frame)
+        pg().rect_index_dirty = 1;
+    } else if (others().in_frame)
         placeholder_frame_id(id);
     return 0;
 }
@@ -450,7 +495,11 @@ VOX_API void tf_free_page_list(void) {
         VOXfree(page);
         page = next;
     }
-    s.start_page_list = nullptr;
+    if (s.rect_index != nullptr) VOXfree(s.rect_index);
+    s.rect_index = nullptr;
+    s.rect_index_count = 0;
+    s.rect_index_dirty = 1;
+    s.start_page_list = s.last_page = s.flow_scan_page = nullptr;
     s.curr_pg_ptr = nullptr;
     s.curr_textrect_ptr = nullptr;
     s.curr_textrect_pg_ptr = nullptr;

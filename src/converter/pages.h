@@ -63,8 +63,27 @@ enum PageBreak { kNoBreak = 0, kHardBreak = 1, kSoftBreak = 2 };
 constexpr int kNoBorderPen = 15;
 constexpr int kPageTagLimit = 300;  // characters of a <PageTag kept
 
+// One entry of the look-up index of page text rectangles by ID: `order`
+// is the rectangle's position in page order, so that among equal IDs the
+// first in page order sorts first.
+struct RectIndexEntry {
+    int id;
+    int order;
+    PageRecord *page;
+    TextRectRecord *rect;
+};
+
 struct PageState {
     PageRecord *start_page_list = nullptr;
+    PageRecord *last_page = nullptr;                 // the list's tail
+    // Where the search for the next text flow in page order resumes: the
+    // pages before it hold no rectangle that begins a flow still stored.
+    PageRecord *flow_scan_page = nullptr;
+    // Text rectangles by ID, built when first needed after rectangles or
+    // their IDs changed (rect_index_dirty).
+    RectIndexEntry *rect_index = nullptr;
+    int rect_index_count = 0;
+    int rect_index_dirty = 1;
     PageRecord *curr_pg_ptr = nullptr;
     int in_page = 0;
     int in_textrect = 0;

@@ -361,10 +361,19 @@ VOX_API int tf_output_flo(void) {
     return 0;
 }
 
+// The walk resumes at pages.flow_scan_page: stored flows are only ever
+// taken out of the list and pages only appended, so a page that held no
+// rectangle beginning a stored flow never holds one later.  The page where
+// the walk stopped (or the last page) is looked at again next time, as
+// its rectangles or its type may still change while it is the page being
+// read.
 VOX_API StoredTextFlow *tf_find_next_text_flow(int /*unused*/) {
     Conversion &c = conv();
     const TextFlowState &s = c.text_flows;
-    for (PageRecord *page = c.pages.start_page_list; page; page = page->next) {
+    PageState &pages = c.pages;
+    PageRecord *page = pages.flow_scan_page != nullptr ? pages.flow_scan_page : pages.start_page_list;
+    for (; page; page = page->next) {
+        pages.flow_scan_page = page;
         if (page_skipped(page, s.skip_master_pg_tf)) continue;
         for (TextRectRecord *rect = page->text_rects; rect; rect = rect->next)
             if (StoredTextFlow *flow = flow_starting_in(s, rect->id)) return flow;
