@@ -132,5 +132,37 @@ TEST(SampleDocuments, ConvertCompletelyAndCleanly) {
     }
 }
 
+// More flows than the table of temporary buffers has slots: flows beyond
+// the first few hundred wait in the flow archive.  Page i holds rectangle
+// i, and flow k (stored k-th) runs in rectangle 701 - k, so page order
+// converts the flows from the last stored to the first.
+TEST(ManyFlows, AreAllConvertedInPageOrder) {
+    constexpr int kFlows = 700;
+    std::string doc = "<ZEMFile 5.00>\n";
+    for (int i = 1; i <= kFlows; ++i)
+        doc += "<Page <PageSize 8.5\" 11.0\"> <TextRect <ID " + std::to_string(i) +
+               "> <BRect 1.0\" 1.0\" 6.5\" 9.0\">>>\n";
+    for (int k = 1; k <= kFlows; ++k)
+        doc += "<TextFlow <Para <ParaLine <TextRectID " + std::to_string(kFlows + 1 - k) +
+               "> <String `flow " + std::to_string(k) + "'>>>>\n";
+    TempDir dir;
+    write_file(dir.file("doc.zem"), doc);
+    char quiet[] = "-N";
+    char *argv[] = {quiet, nullptr};
+    ASSERT_EQ(MainEntryPoint(dir.file("doc.zem").c_str(), dir.file("doc.icf").c_str(), "5", argv, nullptr, nullptr), 0);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"doc.icf", "doc.zem"}));
+
+    std::vector<int> converted;
+    std::string text;
+    for (const icf::Element &e : icf::parse(read_file(dir.file("doc.icf")))) {
+        if (e.is_record && e.code == "BTF") converted.push_back(std::stoi(e.params.at(0)));
+        if (!e.is_record) text += e.text + "|";
+    }
+    ASSERT_EQ(converted.size(), static_cast<size_t>(kFlows));
+    for (int i = 0; i < kFlows; ++i) EXPECT_EQ(converted[i], kFlows - i) << "position " << i;
+    EXPECT_EQ(text.substr(0, 18), "flow 700|flow 699|");
+    EXPECT_EQ(text.substr(text.size() - 7), "flow 1|");
+}
+
 }  // namespace
 }  // namespace vox::test

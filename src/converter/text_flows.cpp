@@ -8,10 +8,12 @@
 
 #include "common/buffer_bytes.h"
 #include "common/exit.h"
+#include "common/file_access.h"
 #include "common/kernel_state.h"
 #include "common/memory.h"
 #include "common/records.h"
 #include "common/temp_buffers.h"
+#include "common/temp_files.h"
 #include "converter/conversion.h"
 #include "converter/pages.h"
 #include "converter/pending_handlers.h"
@@ -50,7 +52,10 @@ void free_id_list(TfIdNode *node) {
 }
 
 void free_flow(StoredTextFlow *flow) {
-    if (flow->buffer >= 0) bufclose(flow->buffer);
+    if (flow->buffer >= 0) {
+        bufclose(flow->buffer);
+        --conv().text_flows.flows_in_buffers;
+    }
     free_id_list(flow->id_list);
     VOXfree(flow);
 }
@@ -59,19 +64,19 @@ void free_flow(StoredTextFlow *flow) {
 StoredTextFlow *append_flow(TextFlowState &s, int flow_num) {
     auto *flow = static_cast<StoredTextFlow *>(VOXmalloc(sizeof(StoredTextFlow)));
     if (!flow) conversion_fatal(8);
-    *flow = StoredTextFlow{nullptr, 0, flow_num, bufopen(kTfBufferBlock), nullptr, nullptr};
+    *flow = StoredTextFlow{nullptr, 0, flow_num, bufopen(kTfBufferBlock), nullptr, nullptr, -1, 0};
     if (flow->buffer < 0) {
         VOXfree(flow);
         conversion_fatal(8);
     }
+    ++s.flows_in_buffers;
     if (!s.start_tf_list) {
         s.start_tf_list = flow;
     } else {
-        StoredTextFlow *last = s.start_tf_list;
-        while (last->next) last = last->next;
-        last->next = flow;
-        flow->prev = last;
+        s.last_tf->next = flow;
+        flow->prev = s.last_tf;
     }
+    s.last_tf = flow;
     return flow;
 }
 
@@ -81,7 +86,62 @@ void unlink_flow(TextFlowState &s, StoredTextFlow *flow) {
     if (flow->prev) flow->prev->next = flow->next;
     if (flow->next) flow->next->prev = flow->prev;
     if (s.start_tf_list == flow) s.start_tf_list = flow->next;
+    if (s.last_tf == flow) s.last_tf = flow->prev;
     flow->next = flow->prev = nullptr;
+}
+
+// --- the flow archive ----------------------------------------------------------
+
+constexpr int kArchiveChunk = 8192;
+
+void open_flow_archive(TextFlowState &s) {
+    if (gen_fnam(kernel().settings.icfname, s.archive_name) != 0) {
+        s.archive_name[0] = '\0';
+        conversion_fatal(8);
+    }
+    s.archive_fh = VOXopen(s.archive_name, 3, 3);
+    if (s.archive_fh < 0) conversion_fatal(8);
+}
+
+// Moves a complete flow's text from its buffer to the end of the archive
+// and closes the buffer.
+void archive_flow(TextFlowState &s, StoredTextFlow *flow) {
+    if (s.archive_fh < 0) open_flow_archive(s);
+    if (VOXlseek(s.archive_fh, s.archive_size, SEEK_SET) != s.archive_size) conversion_fatal(17);
+    flow->archive_offset = s.archive_size;
+    unsigned char chunk[kArchiveChunk];
+    for (int n = bufgets(flow->buffer, chunk, sizeof chunk); n > 0; n = bufgets(flow->buffer, chunk, sizeof chunk)) {
+        if (VOXwrite(s.archive_fh, chunk, static_cast<unsigned>(n)) != n) conversion_fatal(4);
+        s.archive_size += n;
+    }
+    flow->archive_length = s.archive_size - flow->archive_offset;
+    bufclose(flow->buffer);
+    flow->buffer = -1;
+    --s.flows_in_buffers;
+}
+
+// Brings an archived flow's text back into a buffer of its own.
+void restore_flow(TextFlowState &s, StoredTextFlow *flow) {
+    flow->buffer = bufopen(kTfBufferBlock);
+    if (flow->buffer < 0) conversion_fatal(8);
+    ++s.flows_in_buffers;
+    if (VOXlseek(s.archive_fh, flow->archive_offset, SEEK_SET) != flow->archive_offset) conversion_fatal(17);
+    unsigned char chunk[kArchiveChunk];
+    for (long left = flow->archive_length; left > 0;) {
+        const int want = static_cast<int>(left < kArchiveChunk ? left : kArchiveChunk);
+        if (VOXread(s.archive_fh, chunk, static_cast<unsigned>(want)) != want) conversion_fatal(2);
+        bufputs(flow->buffer, chunk, want);
+        left -= want;
+    }
+    flow->archive_offset = -1;
+}
+
+void remove_flow_archive(TextFlowState &s) {
+    if (s.archive_fh >= 0) VOXclose(s.archive_fh);
+    s.archive_fh = -1;
+    if (s.archive_name[0] != '\0') VOXunlink(s.archive_name);
+    s.archive_name[0] = '\0';
+    s.archive_size = 0;
 }
 
 void append_id(StoredTextFlow *flow, int id) {
@@ -288,6 +348,7 @@ void adopt_as_main_input(StoredTextFlow *flow) {
     bufclose(input);
     input = flow->buffer;
     flow->buffer = -1;
+    --conv().text_flows.flows_in_buffers;
 }
 
 }  // namespace
@@ -306,7 +367,13 @@ VOX_API int tf_store_all_text_flows(void) {
                 store_stray_line(current);
                 continue;
             }
-            if (current) current->id_count = id_count;
+            if (current) {
+                current->id_count = id_count;
+                // Complete now; a hidden flow keeps its buffer for the
+                // conditional text that reads it.
+                if (s.flows_in_buffers >= kFlowsKeptInBuffers && current != s.hidden_tf_ptr)
+                    archive_flow(s, current);
+            }
             current = append_flow(s, flow_num++);
             id_count = 0;
         }
@@ -382,7 +449,9 @@ VOX_API StoredTextFlow *tf_find_next_text_flow(int /*unused*/) {
 }
 
 VOX_API int tf_unput_text_flow(StoredTextFlow *flow) {
-    unlink_flow(conv().text_flows, flow);
+    TextFlowState &s = conv().text_flows;
+    unlink_flow(s, flow);
+    if (flow->buffer < 0 && flow->archive_offset >= 0) restore_flow(s, flow);
     if (main_input_exhausted()) {
         adopt_as_main_input(flow);
     } else {
@@ -400,6 +469,9 @@ VOX_API void tf_free_tf_list(void) {
     }
     if (s.hidden_tf_ptr) free_flow(s.hidden_tf_ptr);
     s.hidden_tf_ptr = nullptr;
+    s.last_tf = nullptr;
+    s.flows_in_buffers = 0;
+    remove_flow_archive(s);
     free_frame_graph_list();
 }
 

@@ -75,10 +75,17 @@ struct StoredTextFlow {
     TfIdNode *id_list;     // TextRectID numbers in order, repetitions included
     int id_count;          // entries of id_list
     int flow_num;          // 1 for the first stored node, then counting up
-    int buffer;            // temporary buffer holding the flow's text
+    int buffer;            // temporary buffer holding the flow's text, -1 when archived
     StoredTextFlow *next;
     StoredTextFlow *prev;
+    long archive_offset;   // where its text lies in the flow archive, when archived
+    long archive_length;
 };
+
+// Stored flows beyond this many have their text moved to the flow archive
+// (one temporary file) when complete, so that a document of any number of
+// flows keeps within the table of temporary buffers.
+constexpr int kFlowsKeptInBuffers = 256;
 
 // The page-form values (PageState) as the last flow with text left them;
 // a flow without text puts them back.
@@ -95,6 +102,13 @@ struct PagePicture;  // the graphic node, text_output.h
 
 struct TextFlowState {
     StoredTextFlow *start_tf_list = nullptr;  // in source order
+    StoredTextFlow *last_tf = nullptr;        // the list's tail
+    int flows_in_buffers = 0;                 // stored flows holding a buffer
+    // The flow archive: a temporary file next to the target, made when the
+    // first flow is archived.
+    int archive_fh = -1;
+    long archive_size = 0;
+    char archive_name[272] = {};
     StoredTextFlow *hidden_tf_ptr = nullptr;  // the flow tagged "HIDDEN"
     TfStateRecord *textflow_state_list = nullptr;
     int tf_stack[kFlowIdStackSize] = {};
