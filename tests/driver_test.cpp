@@ -183,15 +183,26 @@ TEST_F(DriverTest, ArgumentTableLimits) {
     EXPECT_EQ(MainEntryPoint("x.zem", nullptr, "5", nullptr, nullptr, nullptr), 8);
 }
 
+// The default ruler the body starts with: no stops, so a stop map of 32
+// bytes, 20 bytes of stop kinds and 40 leader bytes, all 00, then the
+// count 0.
+std::string empty_ruler() {
+    std::vector<std::string> params(32 + 20 + 40, "00");
+    params.push_back("0");
+    return record("NTB", params);
+}
+
 // Catches a missing or misnumbered FLO, a flow left in the main input after
-// an empty line, a head not written first, and FDT or page records written
-// for a book.
+// an empty line, a head not written first, a body (here only the default
+// ruler) not after the font table, and FDT or page records written for a
+// book.
 TEST_F(DriverTest, HeadIsDidThenOneFloPerFlowAndBooksHaveNoFontTable) {
     TempDir dir;
     const std::string head = record("DID", {"42"}) + record("FLO", {"1", "2", "7", "9"}) + record("FLO", {"2", "1", "3"});
     RunResult doc = convert(dir, &kTwoFlows);
     EXPECT_EQ(doc.code, 0);
-    EXPECT_EQ(visible(doc.target.substr(0, head.size() + 20)), visible(head + record("FDT", {"0", "3", "00"})));
+    // No page places a flow, so nothing follows the ruler.
+    EXPECT_EQ(visible(doc.target), visible(head + record("FDT", {"0", "3", "00"}) + empty_ruler()));
 
     const std::string book_head = record("DID", {"42"}) + record("FLO", {"1", "1", "7"});
     const std::string with_page = kHeader + kOnePage;

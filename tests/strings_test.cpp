@@ -19,11 +19,14 @@ namespace {
 
 class StringsTest : public ConverterTest {
   protected:
-    // Routed text bytes reach b_putc, where OutputCapture sees them.
+    // Routed text bytes reach b_putc, where OutputCapture sees them.  The
+    // paragraph font is in place and already written, so that preparing
+    // text output writes nothing unless a case changes the font.
     void SetUp() override {
         ConverterTest::SetUp();
         conv().routing.output_to_int_file = 1;
         conv().routing.redirect_mode = 0;
+        use_written_paragraph_font();
     }
     void TearDown() override {
         vox42_set_diagnostic_listener(nullptr, nullptr);
@@ -75,8 +78,9 @@ TEST_F(StringsTest, ConvertCharFromSearchesTheSetsInOrder) {
 }
 
 // Catches a sequence converted wrongly, the blank after a hex character
-// kept, an unknown pair written, a cut string reported as whole, and the
-// position or paragraph counts off.
+// kept, an unknown pair written, a cut string reported as whole, the
+// position or paragraph counts off, and text output prepared after the
+// text, or for a value that is no string.
 TEST_F(StringsTest, WriteOutStringConvertsSequences) {
     struct { const char *name, *input, *rendering; int result, line_pos, para_chars; const char *rest; } cases[] = {
         {"plain", "`abc'>\r", "\"abc\"\n", 0, 30, 3, ">\r"},
@@ -100,6 +104,19 @@ TEST_F(StringsTest, WriteOutStringConvertsSequences) {
         EXPECT_EQ(page_flags().para_char_cnt, c.para_chars);
         EXPECT_EQ(rest(), c.rest);
     }
+
+    // A change from 12 to 24 points is pending: a value that is no string
+    // leaves it pending; a string writes it first, SPF(2400 / 240, font 1,
+    // 2400 / 480, font 1, 480, Times), and then advances 5 per character.
+    restart();
+    conv().fonts.curr_font_size = 480;
+    feed("x `abc'");
+    OutputCapture capture;
+    EXPECT_EQ(tf_write_out_string(), 1);
+    EXPECT_EQ(capture.bytes(), "");
+    EXPECT_EQ(tf_write_out_string(), 0);
+    expect_out(capture, "SPF 10 1 5 1 480 Times\n\"abc\"\n");
+    EXPECT_EQ(strings().line_pos, 15);
 }
 
 // Catches a converted character written in the wrong set, the Symbol font
@@ -123,7 +140,9 @@ TEST_F(StringsTest, HexCharacterRecords) {
     }
 }
 
-// Catches a Char word mapped to the wrong record or position change.
+// Catches a Char word mapped to the wrong record or position change, and
+// a forced line end that does not bring the line's formatting up to date
+// before its records.
 TEST_F(StringsTest, CharWords) {
     struct { const char *input, *rendering; int line_pos; } cases[] = {
         {"Pound>", "XCS 819 A3\nUCS 9C\n", 70}, {"Bullet>", "XCS 819 95\n\"_\"\n", 70},
@@ -143,6 +162,16 @@ TEST_F(StringsTest, CharWords) {
         EXPECT_EQ(strings().hardreturn_seen, std::string(c.input) == "HardReturn>" ? 1 : 0);
         EXPECT_EQ(rest(), ">");
     }
+
+    // A pending change from 12 to 24 points comes before NLN and HNL.
+    restart();
+    conv().fonts.curr_font_size = 480;
+    strings().line_pos = 50;
+    feed("HardReturn>");
+    OutputCapture capture;
+    tf_handle_char_token();
+    expect_out(capture, "SPF 10 1 5 1 480 Times\nNLN\nHNL\n");
+    EXPECT_EQ(strings().line_pos, 0);
 }
 
 // Catches frame text converted with the String rules (unknown and

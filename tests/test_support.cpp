@@ -11,6 +11,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/file_access.h"
+#include "common/temp_files.h"
+#include "converter/driver.h"
+#include "converter/fonts.h"
+
 namespace vox::test {
 
 namespace {
@@ -90,13 +95,56 @@ void fresh_kernel() {
 void ConverterTest::SetUp() {
     KernelTest::SetUp();
     reset_conversion();
+    open_list_files();
     conv().routing.preprocess = 0;
     conv().buffers.preproceesed_bf = bufopen(512);
 }
 
 void ConverterTest::TearDown() {
+    close_list_files();
     reset_conversion();
-    KernelTest::TearDown();
+    KernelTest::TearDown();  // buffers and their spill files go first
+    scratch_.reset();        // then the directory with the list files
+}
+
+void ConverterTest::use_written_paragraph_font() {
+    Conversion &c = conv();
+    std::snprintf(c.fonts.font_family, sizeof c.fonts.font_family, "Times");
+    std::snprintf(c.strings.others.font_name, sizeof c.strings.others.font_name, "Times");
+    c.fonts.curr_font_size = c.fonts.last_font_size = 240;
+    c.fonts.last_seen_font_num = tf_get_font_num("Times");
+    c.strings.char_width = 10;  // 2400 / 240
+}
+
+// As the driver does: the target names the directory, each list file gets
+// a generated name there and is opened (empty) for update.
+void ConverterTest::open_list_files() {
+    scratch_ = std::make_unique<TempDir>();
+    std::snprintf(kernel().settings.icfname, sizeof kernel().settings.icfname, "%s",
+                  scratch_->file("out.icf").c_str());
+    Conversion &c = conv();
+    DriverState &d = c.driver;
+    const std::pair<char *, int *> lists[] = {
+        {d.fdt_name, &d.font_list_handle}, {d.var_name, &d.var_list_handle},
+        {d.cat_name, &d.cat_list_handle},  {d.font_cat_name, &d.font_cat_handle},
+        {d.cmyk_name, &c.colours.cmyk_fh},
+    };
+    for (const auto &list : lists) {
+        ASSERT_EQ(gen_fnam(kernel().settings.icfname, list.first), 0);
+        *list.second = VOXopen(list.first, 3, 3);
+        struct stat st;
+        ASSERT_EQ(fstat(*list.second, &st), 0) << list.first;
+        list_files_.push_back({*list.second, static_cast<unsigned long>(st.st_dev),
+                               static_cast<unsigned long>(st.st_ino)});
+    }
+}
+
+void ConverterTest::close_list_files() {
+    for (const ListFile &f : list_files_) {
+        struct stat st;
+        if (fstat(f.handle, &st) == 0 && st.st_dev == f.device && st.st_ino == f.inode) VOXclose(f.handle);
+    }
+    list_files_.clear();
 }
 
 void ConverterTest::feed(const std::string &bytes) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,20 +26,6 @@ class KernelTest : public ::testing::Test {
     void TearDown() override { fresh_kernel(); }
 };
 
-// For the ZEM reader: a fresh conversion after the preprocessing pass,
-// reading its input from a real preprocessed-text buffer.
-class ConverterTest : public KernelTest {
-  protected:
-    void SetUp() override;
-    void TearDown() override;
-    // Appends bytes to the input.
-    static void feed(const std::string &bytes);
-    // Everything left in a temporary buffer, taken out of it.
-    static std::string drain(int handle);
-    // Everything left of the input.
-    static std::string rest() { return drain(conv().buffers.preproceesed_bf); }
-};
-
 // A scratch directory removed with everything in it at the end of scope.
 class TempDir {
   public:
@@ -52,6 +39,40 @@ class TempDir {
 
   private:
     std::string path_;
+};
+
+// For the ZEM reader: a fresh conversion after the preprocessing pass,
+// reading its input from a real preprocessed-text buffer, with the list
+// files a run opens before its main pass (font list, paragraph and font
+// catalogs, colours, variables) open and empty under generated names next
+// to a target in a scratch directory of the test's own.
+class ConverterTest : public KernelTest {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    // Appends bytes to the input.
+    static void feed(const std::string &bytes);
+    // Everything left in a temporary buffer, taken out of it.
+    static std::string drain(int handle);
+    // Everything left of the input.
+    static std::string rest() { return drain(conv().buffers.preproceesed_bf); }
+    // The paragraph font as applying a format leaves it: Times at 12 points,
+    // listed in the font list and already written, so that preparing text
+    // output finds no font change to write.
+    static void use_written_paragraph_font();
+
+  private:
+    // A list file the fixture opened, known by its file identity so that
+    // TearDown closes it only while that handle still refers to it (a suite
+    // may close it, or put a file of its own in its place).
+    struct ListFile {
+        int handle;
+        unsigned long device, inode;
+    };
+    void open_list_files();
+    void close_list_files();
+    std::unique_ptr<TempDir> scratch_;
+    std::vector<ListFile> list_files_;
 };
 
 std::string read_file(const std::string &path);

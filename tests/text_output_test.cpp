@@ -88,33 +88,64 @@ TEST_F(TextOutputTest, LineEndRewrite) {
     EXPECT_EQ(kernel().buffers.totused, 1) << "only the input is left open";
 }
 
-// Catches KWN with only one of its flags, SLG for the default language,
-// SLG after KWN, and the attribute memory not reset to the paragraph's bits
-// when the current bits equal those last written (and only then).
+// Inside a flow, where attribute records are written.  Catches KWN with
+// only one of its flags, SLG for the default language, SLG after KWN, the
+// attribute memory not reset to the paragraph's bits when the current bits
+// equal those last written (and only then), and the steps out of order.
 TEST_F(TextOutputTest, PrepareForTextOutput) {
+    use_written_paragraph_font();
     struct { int lang, keep, kwn, attr, last; const char *out; int last_after; } cases[] = {
-        // The paragraph's own attributes are 1.
+        // The paragraph's own attributes are 1 (bold).
         {3, 0, 0, 1, 1, "", 1}, {3, 1, 1, 1, 1, "KWN\n", 1}, {3, 1, 0, 1, 1, "", 1}, {3, 0, 1, 1, 1, "", 1},
-        {4, 1, 1, 1, 1, "SLG 2057\nKWN\n", 1},  {3, 0, 0, 9, 9, "", 1},    {3, 0, 0, 9, 2, "", 2},
+        {4, 1, 1, 1, 1, "SLG 2057\nKWN\n", 1},
+        // Bold italic as last written: the memory goes back to bold, so
+        // italic begins again.
+        {3, 0, 0, 9, 9, "ITO\n", 9},
+        // Plain text in a bold paragraph, as last written: bold ends again.
+        {3, 0, 0, 0, 0, "EBT\n", 0},
+        // Bold italic after underline: bold begins, underline ends, italic
+        // begins, in that order.
+        {3, 0, 0, 9, 2, "BBT\nEUL\nITO\n", 9},
     };
     int number = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(++number);
         Conversion &v = conv();
-        v.routing.output_to_int_file = v.strings.others.first_string_seen = 1;
+        v.strings.others.first_string_seen = 1;
         v.fonts.curr_lang = c.lang;
         v.paragraph_formats.keep_with_next = c.keep;
         v.paragraph_formats.output_kwn = c.kwn;
         v.layout.curr_high_act = c.attr;
         v.fonts.last_seen_attr = c.last;
         v.fonts.default_high_attrib = 1;
-        OutputCapture capture;
+        route_to_flow_buffer();
         tf_prepare_4_text_output();
-        EXPECT_EQ(visible(capture.bytes()), visible(icf(c.out)));
+        EXPECT_EQ(visible(close_flow_buffer()), visible(icf(c.out)));
         EXPECT_EQ(v.fonts.last_seen_attr, c.last_after);
         EXPECT_EQ(v.text_flows.chars_seen, 1);
         EXPECT_EQ(v.strings.others.first_string_seen, 0);
     }
+
+    // Every step at once, in order: the paragraph data (240 twips before
+    // the paragraph: SBF with one line, and one blank line), the
+    // paragraph's own centring, the font change from 12 to 24 points
+    // (pitch 10 to 5), the language, keep-with-next, the attributes.
+    Conversion &v = conv();
+    v.strings.others.first_string_seen = 1;
+    v.layout.para_sp_before = 240;
+    v.layout.current_alig = 2;
+    v.tabs.alig_output = 1;  // a <PgfAlignment of the paragraph itself
+    v.fonts.curr_font_size = 480;
+    v.fonts.curr_lang = 4;
+    v.paragraph_formats.keep_with_next = v.paragraph_formats.output_kwn = 1;
+    v.layout.curr_high_act = 9;
+    v.fonts.last_seen_attr = 2;
+    route_to_flow_buffer();
+    tf_prepare_4_text_output();
+    EXPECT_EQ(visible(close_flow_buffer()), visible(icf("SBF 240 1\nHNL 1\nCTX 0 40 0\nSPF 10 1 5 1 480 Times\n"
+                                                        "SLG 2057\nKWN\nBBT\nEUL\nITO\n")));
+    EXPECT_EQ(v.strings.char_width, 5);
+    EXPECT_EQ(v.tabs.alig_output, 0);
 }
 
 // Catches a wrong identifier, -1 not mapped, and a parameter written for a

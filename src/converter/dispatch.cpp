@@ -10,8 +10,11 @@
 #include "common/file_access.h"
 #include "common/kernel_state.h"
 #include "common/records.h"
+#include "converter/colours.h"
 #include "converter/conversion.h"
 #include "converter/driver.h"
+#include "converter/fonts.h"
+#include "converter/numbering.h"
 #include "converter/pages.h"
 #include "converter/pending_handlers.h"
 #include "converter/routing.h"
@@ -100,7 +103,8 @@ void start_para_line() {
         if (!pgf().in_pgfcatalog) tf_set_catalog_vars(tag);
     }
     conv().strings.hardreturn_seen = 0;
-    tf_output_para_num_string();
+    // A number placed at the paragraph end waits for the end of <Para.
+    if (!pgf().para_num_end) tf_output_para_num_string();
 }
 
 void start_tab_stop() {
@@ -291,8 +295,8 @@ void end_para() {
 void end_tab_stop() {
     if (tabs().skip_tab)
         tabs().skip_tab = 0;
-    else
-        ++layout().curr_tab_idx;
+    else if (layout().curr_tab_idx < kTabSlots)
+        ++layout().curr_tab_idx;  // stops beyond the 30th are dropped
 }
 
 template <int TableState::*Section>

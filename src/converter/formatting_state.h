@@ -42,11 +42,20 @@ struct ParagraphFormatState {
     int para_num_end = 0;        // the paragraph number goes at the end
     int left_indent_change = 0;  // an indent statement was read in this paragraph
     int fixed_line = 0;          // the line spacing is fixed
+    // The applied format's first and right indents (its left one is
+    // TabState::sty_curr_left), the page margins when it was applied, and
+    // its font.
+    int sty_curr_first = 0, sty_curr_right = 0;
+    int sty_last_seen_left = 0, sty_last_seen_right = 0;
+    char sty_font_name[64] = {};  // a family name, as FontState::font_family
+    int sty_font_size = 0;
+    int last_para_sp_after = 0;  // space after of the last paragraph whose spacing was written
 };
 
 // --- fonts and character formats ----------------------------------------------------
 
 constexpr int kFontNameSize = 64;  // a family or colour name: 60 characters, room to spare
+constexpr int kCharFormatEntrySize = 220;  // a character catalog entry in file form
 
 // The paragraph font against which font changes are written.  Same field
 // order as the font-state part of a catalog entry.
@@ -71,16 +80,51 @@ struct FontState {
     int curr_lang = 3;                    // language code of the text (3 US English)
     int def_curr_lang = 3;                // language code of the document default
     FontStateRecord prev_font_state = {"Times", 240, 0, 0, 0, {}, "Black"};
+    int last_font_size = 240;             // size of the last SPF written, twips
+    int last_seen_font_num = 0;           // font number of the last SPF written
+    char ftag_name[kFontNameSize] = {};   // character format being read or applied
+    int num_font_entries = 0;             // character formats in the character catalog file
+    // Paragraph formats stored so far; character styles are numbered after
+    // them.  Kept here until the paragraph module lands.
+    int cat_idx = 0;
+    int have_char_style = 0;              // a character style is on
+    unsigned char curr_font_cat_entry[kCharFormatEntrySize] = {};  // its catalog entry, file form
+    int attr_before_char_sty = 0;         // curr_high_act before that style
+    // The last font list lookup, so that the list file is read only when
+    // the name changes (the list only grows, so a number never goes stale).
+    char looked_up_font[kFontNameSize] = {};
+    int looked_up_font_num = 0;           // 0: no lookup yet
 };
 
 // --- paragraph numbering ---------------------------------------------------------------
 
 constexpr int kPgfNumFontLimit = 60;     // characters of <PgfNumberFont kept
 constexpr int kPgfNumFormatLimit = 300;  // characters of <PgfNumFormat kept
+constexpr int kNumStringLimit = 299;     // characters of a <PgfNumString kept
+constexpr int kPndLevels = 30;           // levels of the numbering level table
+
+// One level of a numbering definition.  The texts are tracked blocks
+// (VOXmalloc) owned by the level, or null.
+struct PndLevel {
+    int value;      // counter value
+    char *prefix;   // literal text before the level's building block
+    int type;       // 0 arabic, 2 a, 3 A, 4 r, 5 R, 6 none
+    char *suffix;   // literal text after the format's last building block
+    int follows;    // 0 for a format's first level, 1 for the later ones
+};
+
+// A series letter's saved levels; defined by the numbering module.
+struct PndSeries;
 
 struct NumberingState {
     char pgf_num_font_name[kPgfNumFontLimit + 1] = {};    // character format of the number
     char pgf_num_format_str[kPgfNumFormatLimit + 1] = {};  // the current number format
+    char num_string_to_output[kNumStringLimit + 1] = {};  // pending number text; empty: none
+    int pgf_num_attr = 0;                                 // curr_high_act when it was read
+    PndLevel pnd_list[kPndLevels] = {};
+    int max_pnd_levels = 0;                               // levels every PND describes
+    char last_pnd_format[kPgfNumFormatLimit + 1] = {};    // format of the last PND
+    PndSeries *pnd_series_list = nullptr;                 // saved levels per series letter
 };
 
 // --- tabs, alignment and margins --------------------------------------------------------
@@ -110,6 +154,11 @@ struct TabState {
     int start_tab_table = 1;     // the next <TabStop starts a new table
     int skip_tab = 0;            // the <TabStop being read repeats a position
     int sidehead_right = 0;      // the flow's side heads are on the right
+    int alig_output = 0;         // a <PgfAlignment was read since the last alignment begin record
+    // Read by the tab module, set by the paragraph module: the applied
+    // format's left indent (twips) and "a style group is being written".
+    int sty_curr_left = 0;
+    int in_style = 0;
     TabState() {
         fill_default_tabs(work_tab_tbl);
         fill_default_tabs(default_tab_tabl);
@@ -228,6 +277,9 @@ struct ColourState {
     CmykColorRecord curr_cmyk_color = {};  // the <Color being read
     int num_cmyk_colors = 0;               // records in the colour file
     int cmyk_fh = -1;                      // the colour file, opened by the driver
+    int force_color_output = 0;            // the next colour record is written even if unchanged
+    int last_color_flags = 0;              // flags of the last BCL written
+    CmykColorRecord cmyk_node = {};        // tf_get_cmyk_node's result
 };
 
 }  // namespace vox

@@ -28,34 +28,6 @@ int skip_data_line() {
 
 extern "C" {
 
-// --- PLACEHOLDER: paragraph formats and catalog ---------------------------------------
-VOX_API int tf_set_catalog_vars(const char *) { return 0; }
-VOX_API int tf_handle_pgftag_token(void) { return skip_statement_values(); }
-VOX_API int tf_handle_end_pgf(void) { return 0; }
-VOX_API int tf_handle_pgfplacementstyle(void) { return skip_statement_values(); }
-VOX_API int tf_end_curr_style(void) { return 0; }
-VOX_API int tf_output_pgf_data(void) { return 0; }
-// --- PLACEHOLDER: fonts and character formats -------------------------------------------
-VOX_API int tf_handle_ffamily_token(void) { return skip_statement_values(); }
-VOX_API int tf_handle_lang_token(void) { return skip_statement_values(); }
-VOX_API int tf_handle_funderlining_token(void) { return skip_statement_values(); }
-VOX_API int tf_handle_fposition_token(void) { return skip_statement_values(); }
-VOX_API int tf_handle_ftag_token(void) { return skip_statement_values(); }
-VOX_API int tf_handle_end_font(void) { return 0; }
-VOX_API int tf_write_attr(int) { return 0; }
-// --- PLACEHOLDER: paragraph numbering -----------------------------------------------------
-VOX_API int tf_output_para_num_string(void) { return 0; }
-VOX_API int tf_handle_pgfstring_token(void) { return skip_statement_values(); }
-VOX_API int tf_fixup_special_string_chars(char *) { return 0; }
-// --- PLACEHOLDER: tabs, alignment and margins ----------------------------------------------
-VOX_API int tf_handle_alig_token(void) { return skip_statement_values(); }
-VOX_API int tf_handle_tab_type_token(void) { return skip_statement_values(); }
-VOX_API int tf_handle_tsleader_token(void) { return skip_statement_values(); }
-VOX_API int tf_new_tab(int) { return 1; }
-VOX_API int tf_end_curr_alig(void) { return 0; }
-VOX_API int tf_start_pgf_alig(void) { return 0; }
-VOX_API int tf_do_ntb_output(const int *, int) { return 0; }
-VOX_API int tf_output_tab(void) { return 0; }
 // --- PLACEHOLDER: variables, markers, cross-references, conditional text ------------------
 VOX_API int tf_handle_mtext_token(void) { return skip_statement_values(); }
 VOX_API int tf_handle_mtype_token(void) { return skip_statement_values(); }
@@ -67,8 +39,6 @@ VOX_API int tf_get_xref_num(const char *, char *) { return 0; }
 VOX_API int tf_start_text_stat(void) { return 0; }
 VOX_API int tf_end_text_stat(void) { return 0; }
 VOX_API void tf_free_xref_list(void) {}
-VOX_API void tf_free_pgf_num_list(void) {}
-VOX_API void tf_free_series_list(void) {}
 // --- PLACEHOLDER: tables ----------------------------------------------------------------------
 VOX_API int tf_handle_atbl_token(void) { return skip_statement_values(); }
 VOX_API int tf_handle_cell_straddle(int, int) { return 0; }
@@ -96,8 +66,6 @@ VOX_API void tf_free_frame_state_list(void) {}
 VOX_API int tf_get_footnote(void) { return skip_statement_values(); }
 VOX_API int tf_end_footnote(void) { return 0; }
 VOX_API int tf_buffer_notes(void) { return skip_statement_values(); }
-VOX_API int tf_output_color(int, const char *) { return 0; }
-VOX_API int tf_cmyk_conv_color(const char *) { return 0; }
 // --- PLACEHOLDER: insets and imported graphics ------------------------------------------------
 VOX_API int tf_handle_importobfiledi_token(void) { return skip_statement_values(); }
 VOX_API int tf_handle_importobject_token(void) { return skip_statement_values(); }

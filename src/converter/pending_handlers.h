@@ -15,52 +15,22 @@
 #pragma once
 
 #include "common/api.h"
+// Modules already built, for the callers that still find their functions
+// through this header.
+#include "converter/colours.h"
+#include "converter/numbering.h"
+#include "converter/paragraphs.h"
+#include "converter/tabs.h"
 
 extern "C" {
 
-// --- paragraph formats and catalog ---------------------------------------
-// Applies the catalog format named `tag`.
-VOX_API int tf_set_catalog_vars(const char *tag);
-VOX_API int tf_handle_pgftag_token(void);
-VOX_API int tf_handle_end_pgf(void);
-VOX_API int tf_handle_pgfplacementstyle(void);
-// The style-off group of the current paragraph.
-VOX_API int tf_end_curr_style(void);
-// The paragraph data written before a paragraph's first text.
-VOX_API int tf_output_pgf_data(void);
+// --- paragraph formats and catalog: converter/paragraphs.h ----------------
 
-// --- fonts and character formats -------------------------------------------
-VOX_API int tf_handle_ffamily_token(void);
-VOX_API int tf_handle_lang_token(void);
-VOX_API int tf_handle_funderlining_token(void);
-VOX_API int tf_handle_fposition_token(void);
-VOX_API int tf_handle_ftag_token(void);
-// End action of Font; also writes pending font changes before text.
-VOX_API int tf_handle_end_font(void);
-// Writes the begin and end records that turn the written attributes into
-// `attributes`.
-VOX_API int tf_write_attr(int attributes);
+// --- fonts and character formats: converter/fonts.h -------------------------
 
-// --- paragraph numbering -----------------------------------------------------
-VOX_API int tf_output_para_num_string(void);
-VOX_API int tf_handle_pgfstring_token(void);
-// Converts the special characters of a numbering format in place.
-VOX_API int tf_fixup_special_string_chars(char *text);
+// --- paragraph numbering: converter/numbering.h --------------------------------
 
-// --- tabs, alignment and margins ----------------------------------------------
-VOX_API int tf_handle_alig_token(void);
-VOX_API int tf_handle_tab_type_token(void);
-VOX_API int tf_handle_tsleader_token(void);
-// 1 when no counted slot of the working tab table holds `position`, else 0.
-// PLACEHOLDER: accepts every position.
-VOX_API int tf_new_tab(int position);
-VOX_API int tf_end_curr_alig(void);
-VOX_API int tf_start_pgf_alig(void);
-// Writes the tab-stop record for the first `count` slots of `table` (30
-// slots of four 32-bit fields).
-VOX_API int tf_do_ntb_output(const int *table, int count);
-// The record for the tab stop the next tab character reaches.
-VOX_API int tf_output_tab(void);
+// --- tabs, alignment and margins: converter/tabs.h ------------------------------
 
 // --- variables, markers, cross-references, conditional text ------------------
 VOX_API int tf_handle_mtext_token(void);
@@ -77,8 +47,6 @@ VOX_API int tf_get_xref_num(const char *text, char *name);
 VOX_API int tf_start_text_stat(void);
 VOX_API int tf_end_text_stat(void);
 VOX_API void tf_free_xref_list(void);
-VOX_API void tf_free_pgf_num_list(void);
-VOX_API void tf_free_series_list(void);
 
 // --- tables ----------------------------------------------------------------------
 VOX_API int tf_handle_atbl_token(void);
@@ -112,9 +80,7 @@ VOX_API void tf_free_frame_state_list(void);
 VOX_API int tf_get_footnote(void);
 VOX_API int tf_end_footnote(void);
 VOX_API int tf_buffer_notes(void);
-VOX_API int tf_output_color(int color, const char *name);
-// The colour code of the catalog colour `name`; PLACEHOLDER: 0.
-VOX_API int tf_cmyk_conv_color(const char *name);
+// Colours: converter/colours.h.
 
 // --- insets and imported graphics ------------------------------------------------
 VOX_API int tf_handle_importobfiledi_token(void);

@@ -7,7 +7,9 @@
 
 #include "common/layout_records.h"
 #include "common/records.h"
+#include "converter/colours.h"
 #include "converter/conversion.h"
+#include "converter/fonts.h"
 #include "converter/pages.h"
 #include "converter/pending_handlers.h"
 #include "converter/routing.h"
@@ -71,12 +73,6 @@ StringNeighbourFlags &others() { return conv().strings.others; }
 ParagraphLayoutState &layout() { return conv().layout; }
 PageNeighbourFlags &page_flags() { return conv().pages.others; }
 
-// PLACEHOLDER until the tabs module exists: writes the temporary margins
-// after a forced line end.  Does nothing.
-void placeholder_write_temp_margins() {}
-// PLACEHOLDER until the fonts module exists: the current font's name, kept
-// meanwhile in StringNeighbourFlags::font_name.
-const char *placeholder_current_font_name() { return others().font_name; }
 
 int skip_blanks() {
     int c = preproc_getc();
@@ -355,7 +351,8 @@ VOX_API int tf_handle_string_hex_char(int value) {
     if (value == kZemHardSpace) return out_icf(kNBR);
     if (value == kZemHardHyphen) return out_icf(kHHC);
     int set = kSetSymbol, code = value;
-    if (strcasecmp(placeholder_current_font_name(), "Symbol") != 0) tf_convert_char_from(&set, &code);
+    // font_name is the current font's name, kept by the fonts module.
+    if (strcasecmp(others().font_name, "Symbol") != 0) tf_convert_char_from(&set, &code);
     OutXCS(code, set);
     return 0;
 }
@@ -413,7 +410,7 @@ VOX_API int tf_handle_nln(void) {
     st().hardreturn_seen = 1;
     out_icf(kNLN);
     out_icf(kHNL);
-    placeholder_write_temp_margins();
+    tf_write_temp_margins();
     st().line_pos = 0;
     return 0;
 }

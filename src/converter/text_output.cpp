@@ -9,6 +9,7 @@
 #include "common/records.h"
 #include "common/temp_buffers.h"
 #include "converter/conversion.h"
+#include "converter/fonts.h"
 #include "converter/formatting_state.h"
 #include "converter/pages.h"
 #include "converter/pending_handlers.h"
