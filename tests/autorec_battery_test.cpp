@@ -27,14 +27,12 @@ const std::string kSixDots = "'.mt 3\n.mb 3\n.pl 66\n.po 8\n.he Title\n.fo Page 
 TEST_F(AutoRecBattery, EarlierTesterWinsASharedBlock) {
     const struct { std::string block; Tester later; Outcome claim, wins; } cases[] = {
         {"'{\\rtf1 <html><head>x</head>'", auto_tst_html, {108, 3}, {19, 1}},
-        {"'%PDF-1.4 <html>'", auto_tst_html, {108, 3}, {107, 0}},
+        {"'%PDF-1.4 <html>'", auto_tst_html, {108, 3}, {107, 0}}, {kCodes, auto_tst_dif, {18, 0}, {3, 0}},
         {"'<ZEMFile 5.00>\n<html><head>'", auto_tst_html, {108, 3}, {42, 2}},
-        {kCodes, auto_tst_dif, {18, 0}, {3, 0}},
         {"'II' 2A 00 @512 w'WordDocument' @580 FF*4 #1024", auto_tst_WinWord6, {49, 0}, {502, 0}},
         {"@512 w'PowerPoint Document' @576 28 @580 FF*4 @640 w'WordDocument' @708 FF*4 #1024", auto_tst_power,
          {627, 0}, {49, 0}},
-        {kPlot, auto_tst_asc, {1, 0}, {604, 0}},
-        {kSixDots, auto_tst_asc, {1, 0}, {4, 0}},
+        {kPlot, auto_tst_asc, {1, 0}, {604, 0}}, {kSixDots, auto_tst_asc, {1, 0}, {4, 0}},
         {"'L' '.'*22 'R\n' " + kSixDots, auto_tst_ws, {4, 0}, {101, 0}},
         {"'PK' 03 04 @512 B900*10 #2048", auto_tst_zip, {940, 0}, {508, 0}},  // a painting
     };
@@ -47,22 +45,20 @@ TEST_F(AutoRecBattery, EarlierTesterWinsASharedBlock) {
 // Catches expected-format testers not run first, run without their flag,
 // or leaving the flag set for the battery.
 TEST_F(AutoRecBattery, ExpectedFormatRunsItsTestersFirst) {
-    const std::string once = blk("'+' D2 04 85 'abcdef'");
-    EXPECT_EQ(recognise(once, 32), (Outcome{32, 0}));
-    EXPECT_EQ(kernel().autorec.MinorVal, 0);
-    EXPECT_EQ(recognise(once), kNo);
-    const std::string four = blk("'.mt 3\n.mb 3\n.pl 66\n.po 8\ntext\n'");
-    EXPECT_EQ(recognise(four, 4), (Outcome{4, 0}));
-    EXPECT_EQ(recognise(four), (Outcome{1, 0}));
-    EXPECT_EQ(recognise(four, 27), (Outcome{1, 0}));  // a failed expected tester leaves the flag clear
-    EXPECT_EQ(recognise(blk("@12 'x'", four), 4), (Outcome{1, 0}));  // three commands are too few
-    const std::string two = blk("'a'*150 @0 C0 C1 @4 C1 C0");    // two codes in the 2 bytes scanned
-    EXPECT_EQ(recognise(two, 6), (Outcome{6, 0}));
-    EXPECT_EQ(recognise(two.substr(0, 149), 6), (Outcome{1, 0}));
-    EXPECT_EQ(recognise(blk(kCodes), 18), (Outcome{18, 0}));
-    EXPECT_EQ(recognise(blk(kPlot), 1), (Outcome{1, 0}));
-    EXPECT_EQ(recognise("plain words\n", 55), (Outcome{1, 0}));  // its tester never answers
-    EXPECT_EQ(recognise(blk(kPlot), 504), (Outcome{604, 0}));   // no tester: the battery decides
+    const std::string once = blk("'+' D2 04 85 'abcdef'"), four = blk("'.mt 3\n.mb 3\n.pl 66\n.po 8\ntext\n'");
+    const std::string two = blk("'a'*150 @0 C0 C1 @4 C1 C0");  // two codes in the 2 bytes scanned
+    const struct { std::string block; int expected; Outcome want; } cases[] = {
+        {once, 32, {32, 0}}, {once, 0, kNo}, {four, 4, {4, 0}}, {four, 0, {1, 0}},
+        {four, 27, {1, 0}},                   // a failed expected tester leaves the flag clear
+        {blk("@12 'x'", four), 4, {1, 0}},    // three commands are too few
+        {two, 6, {6, 0}}, {two.substr(0, 149), 6, {1, 0}}, {blk(kCodes), 18, {18, 0}}, {blk(kPlot), 1, {1, 0}},
+        {"plain words\n", 55, {1, 0}},        // its tester never answers
+        {blk(kPlot), 504, {604, 0}},          // no tester: the battery decides
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(recognise(c.block, c.expected), c.want) << visible(c.block) << " expecting " << c.expected;
+        EXPECT_EQ(kernel().autorec.MinorVal, 0) << "the expected-format flag left set";
+    }
 }
 
 // Catches a wrong entry in the expected-format column (the testers each
@@ -102,8 +98,7 @@ TEST_F(AutoRecBattery, ExportedHelpers) {
 class AutoRecFiles : public KernelTest {
   protected:
     std::string write(const std::string &name, const std::string &bytes) {
-        write_file(dir.file(name), bytes);
-        return dir.file(name);
+        return write_file(dir.file(name), bytes), dir.file(name);
     }
     static Outcome file(const std::string &path, int expected = 0) {
         int version = -9;
@@ -134,13 +129,11 @@ struct FakeIO {
     static inline std::string content, log;
     static inline bool fail_open = false;
     static int open(const char *, int mode, int kind) {
-        log += "open " + std::to_string(mode) + " " + std::to_string(kind) + ";";
-        return fail_open ? -1 : 7;
+        return log += "open " + std::to_string(mode) + " " + std::to_string(kind) + ";", fail_open ? -1 : 7;
     }
     static int read(int, void *buffer, unsigned count) {
         log += "read " + std::to_string(count) + ";";
-        std::memcpy(buffer, content.data(), std::min<std::size_t>(count, content.size()));
-        return static_cast<int>(std::min<std::size_t>(count, content.size()));
+        return static_cast<int>(content.copy(static_cast<char *>(buffer), count));
     }
     static int close(int handle) { return log += "close " + std::to_string(handle) + ";", 0; }
     static void reset(const std::string &bytes, bool fail = false) { content = bytes, log.clear(), fail_open = fail; }
@@ -151,15 +144,14 @@ const AutoRecIO kFakeIO = {FakeIO::open, FakeIO::read, nullptr, FakeIO::close};
 // the compound-file probe running through it.
 TEST_F(AutoRecFiles, CallersTableReplacesTheFileSystem) {
     int version = 3;
-    FakeIO::reset("GIF89a");
-    EXPECT_EQ(AutoRecFile("no-such-file", 0, &version, &kFakeIO), 512);
-    EXPECT_EQ(FakeIO::log, "open 1 1;read 4096;close 7;");
-    FakeIO::reset("");
-    EXPECT_EQ(AutoRecFile("x", 0, &version, &kFakeIO), -2);
-    EXPECT_EQ(FakeIO::log, "open 1 1;read 4096;close 7;");
-    FakeIO::reset("GIF89a", true);
-    EXPECT_EQ(AutoRecFile("x", 0, &version, &kFakeIO), -1);
-    EXPECT_EQ(FakeIO::log, "open 1 1;");
+    const struct { std::string content; bool fail_open; int result; std::string log; } cases[] = {
+        {"GIF89a", false, 512, "open 1 1;read 4096;close 7;"}, {"", false, -2, "open 1 1;read 4096;close 7;"},
+        {"GIF89a", true, -1, "open 1 1;"}};
+    for (const auto &c : cases) {
+        FakeIO::reset(c.content, c.fail_open);
+        EXPECT_EQ(AutoRecFile("no-such-file", 0, &version, &kFakeIO), c.result) << c.log;
+        EXPECT_EQ(FakeIO::log, c.log);
+    }
     const std::string works = write("works.wps", write_compound_file({{"MN0", "CHNKdata"}}).bytes);
     EXPECT_EQ(file(works), (Outcome{58, 0}));
     FakeIO::reset(read_file(works));
@@ -172,12 +164,10 @@ TEST_F(AutoRecFiles, OutOfMemory) {
     int version = 0;
     CountingAllocator::install(1);
     EXPECT_EQ(autorec(path.c_str(), &version), -3);
-    CountingAllocator::uninstall();
     FakeIO::reset("GIF89a");
     CountingAllocator::install(2, true);  // the block is read; its working copy fails
     EXPECT_EQ(AutoRecFile("x", 0, &version, &kFakeIO), -3);
     EXPECT_EQ(CountingAllocator::outstanding(), 0);
-    CountingAllocator::uninstall();
 }
 
 std::string sample(const std::string &name) { return std::string(VOX42_SOURCE_DIR) + "/tests/data/autorec/" + name; }

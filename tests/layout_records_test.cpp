@@ -27,46 +27,46 @@ Strings hex(int n, std::initializer_list<int> first = {}) {
 
 class LayoutRecordsTest : public KernelTest {
   protected:
-    RulerState &ruler() { return kernel().ruler; }
+    RulerState &ruler = kernel().ruler;
     // Stops with their kinds ("L" past the given ones) and leaders (0 past the given ones).
     void set_ruler(const Stops &stops, std::string kinds = "", const std::string &leaders = "", int twips = 1) {
-        RulerState &r = ruler() = RulerState();
-        std::copy(stops.begin(), stops.end(), r.c_tab_stop);
+        ruler = RulerState();
         kinds.resize(stops.size(), 'L');
-        std::copy(kinds.begin(), kinds.end(), r.c_tab_type);
-        std::copy(leaders.begin(), leaders.end(), r.c_tab_ldr);
-        r.c_cur_tabs = static_cast<int>(stops.size());
-        r.VOXTwipFlag = twips;
+        std::copy(stops.begin(), stops.end(), ruler.c_tab_stop);
+        std::copy(kinds.begin(), kinds.end(), ruler.c_tab_type);
+        std::copy(leaders.begin(), leaders.end(), ruler.c_tab_ldr);
+        ruler.c_cur_tabs = static_cast<int>(stops.size());
+        ruler.VOXTwipFlag = twips;
     }
-    Stops stops() { return Stops(ruler().c_tab_stop, ruler().c_tab_stop + ruler().c_cur_tabs); }
-    std::string kinds() { return std::string(ruler().c_tab_type, ruler().c_tab_type + ruler().c_cur_tabs); }
+    Stops stops() { return Stops(ruler.c_tab_stop, ruler.c_tab_stop + ruler.c_cur_tabs); }
+    std::string kinds() { return std::string(ruler.c_tab_type, ruler.c_tab_type + ruler.c_cur_tabs); }
 };
 
 // Catches a wrong column (rounding, offset, unsigned wrap), a kind nibble in the wrong half, leaders
 // listed when none is set or past the count, and a map or list that stops short.
 TEST_F(LayoutRecordsTest, NtbMapKindsLeadersAndPositions) {
-    struct Case { const char *what; Stops stops; std::string kinds, leaders; int offset, twips; Strings params; };
-    const Case cases[] = {
-        {"empty twip ruler", {}, "", "", 0, 1, hex(92) + Strings{"0"}},
+    const struct { Stops stops; std::string kinds, leaders; int offset, twips; Strings params; } cases[] = {
+        {{}, "", "", 0, 1, hex(92) + Strings{"0"}},  // an empty twip ruler
         // 1367 -> column 9, 1368 -> 10 (0x60 in byte 1), 36860 -> 256: not in the map, still listed.
-        {"rounding", {1367, 1368, 36860}, "", "", 0, 1, hex(92, {0, 0x60}) + Strings{"3", "1367", "1368", "36860"}},
-        // 1440 -> column 10, 1540 -> 11; -900 wraps past the map and is listed as 65536 - 900.
-        {"offset", {0, 100}, "", "", 1440, 1, hex(92, {0, 0x30}) + Strings{"2", "1440", "1540"}},
-        {"negative offset", {100}, "", "", -1000, 1, hex(92) + Strings{"1", "64636"}},
+        {{1367, 1368, 36860}, "", "", 0, 1, hex(92, {0, 0x60}) + Strings{"3", "1367", "1368", "36860"}},
+        // Offset 1440: 1440 -> column 10, 1540 -> 11; -900 wraps past the map and is listed as 65536 - 900.
+        {{0, 100}, "", "", 1440, 1, hex(92, {0, 0x30}) + Strings{"2", "1440", "1540"}},
+        {{100}, "", "", -1000, 1, hex(92) + Strings{"1", "64636"}},
         // Columns 1-5: 0x7C; kinds C=1 R=2 | D=3 V=8 | unknown=0.
-        {"kinds", {144, 288, 432, 576, 720}, "CRDVx", "", 0, 1,
+        {{144, 288, 432, 576, 720}, "CRDVx", "", 0, 1,
          hex(32, {0x7C}) + hex(20, {0x12, 0x38}) + hex(40) + Strings{"5", "144", "288", "432", "576", "720"}},
         // Columns 5 and 10; the leader in slot 2 is past the count.
-        {"leaders", {720, 1440}, "", std::string("\0.-", 3), 0, 1,
+        {{720, 1440}, "", std::string("\0.-", 3), 0, 1,
          hex(32, {0x04, 0x20}) + hex(20) + hex(40, {0, 0x2E}) + Strings{"2", "720", "1440"}},
-        {"tenths, no leader", {10, 300}, "", "", 0, 0, hex(32, {0, 0x20}) + hex(20)},
-        {"tenths, a leader", {10, 300}, "", "_", 0, 0, hex(32, {0, 0x20}) + hex(20) + hex(40, {0x5F})},
+        // Tenths: no positions; leaders listed only when one is set.
+        {{10, 300}, "", "", 0, 0, hex(32, {0, 0x20}) + hex(20)},
+        {{10, 300}, "", "_", 0, 0, hex(32, {0, 0x20}) + hex(20) + hex(40, {0x5F})},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         set_ruler(c.stops, c.kinds, c.leaders, c.twips);
         OutputCapture out;
         OutNTB(c.offset);
-        EXPECT_BYTES(record("NTB", c.params), out.bytes()) << c.what;
+        EXPECT_BYTES(record("NTB", c.params), out.bytes()) << "row " << &c - cases;
     }
 }
 
@@ -78,20 +78,17 @@ TEST_F(LayoutRecordsTest, RulListsTypesAndLeadersOnlyWhenTheyTellSomething) {
     const unsigned char lll[] = "LLL", c0l[] = {'C', 0, 'L'}, l0l[] = {'L', 0, 'L'}, rllld[] = "RLLLD",
                         none[5] = {}, cll[] = "CLL", lead5[] = {'-', 0, 31, 127, 200}, lead3[] = {0, 200, '.'};
     LeaderPutFunc put = [](int byte) { return b_putc(byte == 200 ? '#' : byte == '.' ? '+' : '?'); };
-    struct Case { const char *what; int count; const unsigned char *types, *leaders; LeaderPutFunc put; Strings out; };
-    const Case cases[] = {
-        {"positions only", 3, nullptr, nullptr, nullptr, three},
-        {"all L", 3, lll, nullptr, nullptr, three},
-        {"0 type written L", 3, c0l, nullptr, nullptr, three + Strings{"C", "L", "L"}},
-        {"0 type alone", 3, l0l, nullptr, nullptr, three + Strings{"L", "L", "L"}},
-        {"leaders", 5, nullptr, lead5, nullptr, five + Strings{"L", "L", "L", "L", "L", "-", "", ".", "\x7F", "."}},
-        {"no leader set", 5, rllld, none, nullptr, five + Strings{"R", "L", "L", "L", "D"}},
-        {"put function", 3, cll, lead3, put, three + Strings{"C", "L", "L", "", "#", "+"}},
+    const struct { int count; const unsigned char *types, *leaders; LeaderPutFunc put; Strings out; } cases[] = {
+        {3, {}, {}, {}, three}, {3, lll, {}, {}, three},  // positions only; all L
+        {3, c0l, {}, {}, three + Strings{"C", "L", "L"}}, {3, l0l, {}, {}, three + Strings{"L", "L", "L"}},
+        {5, {}, lead5, {}, five + Strings{"L", "L", "L", "L", "L", "-", "", ".", "\x7F", "."}},
+        {5, rllld, none, {}, five + Strings{"R", "L", "L", "L", "D"}},  // no leader set
+        {3, cll, lead3, put, three + Strings{"C", "L", "L", "", "#", "+"}},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         OutputCapture out;
-        EXPECT_EQ(OutRUL(0x1A, c.count, pos, c.types, c.leaders, c.put), c.count) << c.what;
-        EXPECT_BYTES(record("RUL", c.out), out.bytes()) << c.what;
+        EXPECT_EQ(OutRUL(0x1A, c.count, pos, c.types, c.leaders, c.put), c.count) << "row " << &c - cases;
+        EXPECT_BYTES(record("RUL", c.out), out.bytes()) << "row " << &c - cases;
     }
     OutputCapture out;
     EXPECT_EQ(OutRUL(1, 3, nullptr, nullptr, nullptr, nullptr), 0);
@@ -119,8 +116,7 @@ TEST_F(LayoutRecordsTest, IpsStmAndLmrInTheirOtherModes) {
 // not taken out again, and a ruler left shifted afterwards.
 TEST_F(LayoutRecordsTest, TempMarginSequences) {
     const std::string tabs = record("TAB", {"1"}) + record("TAB", {"1"}) + record("TAB", {"1"});
-    struct Case { Stops stops; std::string kinds; int left, first, shift, margin; std::string bytes; };
-    const Case cases[] = {
+    const struct { Stops stops; std::string kinds; int left, first, shift, margin; std::string bytes; } cases[] = {
         // Shifted stops 2160, 2880, 3600; first 1440 gets a V stop in slot 0: columns 10, 15, 20, 25.
         {{720, 1440, 2160}, "LLL", 720, 0, 1, 1440,
          record("NTB", hex(32, {0, 0x21, 0x08, 0x40}) + hex(60, {0x80}) + Strings{"4", "1440", "2160", "2880", "3600"}) +
@@ -136,13 +132,12 @@ TEST_F(LayoutRecordsTest, TempMarginSequences) {
          record("STM", {"0", "5", "0", "720"}) + record("STM", {"5", "10", "720", "1440"}) +
              record("LMR", {"5", "720"})},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         set_ruler(c.stops, c.kinds);
         OutputCapture out;
         OutTempMargin(c.left, c.first, c.shift, c.margin);
         EXPECT_BYTES(c.bytes, out.bytes()) << c.left << " " << c.first;
-        EXPECT_EQ(stops(), c.stops) << c.left << " " << c.first;
-        EXPECT_EQ(kinds(), c.kinds) << c.left << " " << c.first;
+        EXPECT_EQ(std::make_pair(stops(), kinds()), std::make_pair(c.stops, c.kinds)) << c.left << " " << c.first;
     }
 }
 
@@ -152,18 +147,18 @@ TEST_F(LayoutRecordsTest, TempMarginSequences) {
 TEST_F(LayoutRecordsTest, RulerEditingEdges) {
     set_ruler({});
     EXPECT_EQ(InsertTab(720, 'C') + InsertTab(1440, 'R'), 2);  // into the empty ruler, after the last
-    ruler().c_tab_ldr[0] = '.';
+    ruler.c_tab_ldr[0] = '.';
     EXPECT_EQ(InsertTab(100, 'V') + InsertTab(1000, 'V') + InsertTab(5000, 'V'), 3);  // before, between, after
     EXPECT_EQ(InsertTab(720, 'V') + InsertTab(5000, 'V'), 0);                         // present, the last too
-    EXPECT_EQ(stops(), (Stops{100, 720, 1000, 1440, 5000}));
-    EXPECT_EQ(kinds(), "VCVRV");
-    EXPECT_EQ(std::string(ruler().c_tab_ldr, ruler().c_tab_ldr + 3), std::string("\0.\0", 3));  // moved with its stop
+    EXPECT_EQ(std::make_pair(stops(), kinds()),
+              std::make_pair(Stops{100, 720, 1000, 1440, 5000}, std::string("VCVRV")));
+    EXPECT_EQ(std::string(ruler.c_tab_ldr, ruler.c_tab_ldr + 3), std::string("\0.\0", 3));  // moved with its stop
     EXPECT_EQ(FindTsNum(5000), 4);
     Stops full;
     for (int i = 1; i <= kRulerSlots; ++i) full.push_back(10 * i);
     set_ruler(full);
-    EXPECT_EQ(InsertTab(2561, 'V'), 0);  // after the last (2560): no slot 256
-    EXPECT_EQ(InsertTab(15, 'V'), 1);    // slot 1; 2560 drops off the end
+    // After the last (2560): no slot 256; 15 goes to slot 1 and 2560 drops off the end.
+    EXPECT_EQ((std::vector<int>{InsertTab(2561, 'V'), InsertTab(15, 'V')}), (std::vector<int>{0, 1}));
     full.insert(full.begin() + 1, 15);
     full.pop_back();
     EXPECT_EQ(stops(), full);
@@ -171,23 +166,22 @@ TEST_F(LayoutRecordsTest, RulerEditingEdges) {
     for (int bad : {-1, 8}) EXPECT_EQ(MoveRulerDown(bad), -1) << bad;  // 7, the slot after the last, is allowed
     for (int bad : {-1, 7}) EXPECT_EQ(MoveRulerUp(bad), -1) << bad;
     RemoveVitrualTabs();
-    EXPECT_EQ(stops(), (Stops{3, 6}));
-    EXPECT_EQ(kinds(), "LL");
+    EXPECT_EQ(std::make_pair(stops(), kinds()), std::make_pair(Stops{3, 6}, std::string("LL")));
 }
 
 // Catches a missing or wrong XCS, a wrong 437 form, and the wrong form of the result: HEX for
 // 1-31, text up to 127, UCS from 128, "_" for 0 and untranslatable characters.
 TEST_F(LayoutRecordsTest, XcsNamesTheSourceAndGivesThe437Form) {
     auto xcs = [](const char *page, const char *code) { return record("XCS", {page, code}); };
+    // Macintosh e acute and Symbol alpha; stand-ins A for the Macintosh A tilde and G for the private
+    // set's first character; untranslatable: undefined in 1250, the Symbol aleph has nothing in 437.
     const std::pair<std::pair<int, int>, std::string> cases[] = {
-        {{0x8E, 9999}, xcs("9999", "8E") + record("UCS", {"82"})},  // Macintosh e acute
-        {{0x61, 9998}, xcs("9998", "61") + record("UCS", {"E0"})},  // Symbol alpha
-        // Stand-ins: A for the Macintosh A tilde, G for the private set's first character.
+        {{0x8E, 9999}, xcs("9999", "8E") + record("UCS", {"82"})},
+        {{0x61, 9998}, xcs("9998", "61") + record("UCS", {"E0"})},
         {{0xCC, 9999}, xcs("9999", "CC") + "A"}, {{1, 9997}, xcs("9997", "01") + "G"},
-        // Untranslatable: undefined in 1250, the Symbol aleph has nothing in 437.
         {{0x81, 1250}, xcs("1250", "81") + "_"}, {{0xC0, 9998}, xcs("9998", "C0") + "_"},
         {{0x01, 437}, record("HEX", {"01"})}, {{0x1F, 437}, record("HEX", {"1F"})}, {{0x7F, 437}, "\x7F"},
-        {{0, 437}, "_"},                      {{0x80, 437}, record("UCS", {"80"})},
+        {{0, 437}, "_"}, {{0x80, 437}, record("UCS", {"80"})},
     };
     for (const auto &[in, bytes] : cases) {
         OutputCapture out;

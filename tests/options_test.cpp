@@ -14,8 +14,7 @@ static int parse(const std::string &text) { return CmdParseLine(text.c_str()); }
 class OptionsTest : public test::KernelTest {
   protected:
     std::string config(const std::string &name, const std::string &bytes) {  // a file in dir
-        test::write_file(dir.file(name), bytes);
-        return dir.file(name);
+        return test::write_file(dir.file(name), bytes), dir.file(name);
     }
     test::TempDir dir;
 };
@@ -54,11 +53,10 @@ TEST_F(OptionsTest, GraphicsOptions) {
         {"-GVR", 144}, {"-gvrh", 1168}, {"-GX", 4},  {"-GEX", 0},   {"-GQ", 0},   {"-CDC", 1}};
     for (const auto &c : cases) {
         set().GraphicsOptionFlag = 0;
-        EXPECT_EQ(parse(c.text), 0) << c.text;
-        EXPECT_EQ(set().GraphicsOptionFlag, c.flags) << c.text;
+        const int bits = parse(c.text);
+        EXPECT_EQ(std::make_pair(bits, set().GraphicsOptionFlag), std::make_pair(0, c.flags)) << c.text;
     }
-    parse("-GD");
-    parse("-G1");
+    for (const char *option : {"-GD", "-G1"}) parse(option);
     EXPECT_EQ(std::make_tuple(set().GraphicsOptionFlag, set().VOXGraphMode), std::make_tuple(0, 1));
     for (int i = 1; i <= 50; ++i) parse((i % 2 ? "-GTF=" : "-gtf") + std::to_string(600 + i));
     const int *formats = set().GraphicTargetFormat;
@@ -88,12 +86,11 @@ TEST_F(OptionsTest, OptionsAndCriteria) {
 TEST_F(OptionsTest, ConfigurationFiles) {
     EXPECT_EQ(parse("-C=" + config("conv.cfg", "GD\r\n-OO\r\n")), 0);
     EXPECT_EQ(std::make_tuple(set().GraphicsOptionFlag, set().OLEOptionFlag), std::make_tuple(1 | 2, 1));
-    std::string more = "   -P\r\n\r\n\n\rFdefs.txt\r\nIF\n-Sname\r\ndate\x1a-N\r\n";
-    EXPECT_EQ(LoadConfiguration(config("more.cfg", more).c_str()), 0x2040);
+    const std::string more = config("more.cfg", "   -P\r\n\r\n\n\rFdefs.txt\r\nIF\n-Sname\r\ndate\x1a-N\r\n");
+    EXPECT_EQ(LoadConfiguration(more.c_str()), 0x2040);
     EXPECT_EQ(std::make_tuple(std::string(set().SortCriteria), std::string(set().VOXDefinitionFile)),
               std::make_tuple("name date", "defs.txt"));
-    std::string line = "-S" + std::string(1021, 'a') + "bbbb\r\n-P\r\n";
-    EXPECT_EQ(LoadConfiguration(config("long.cfg", line).c_str()), 0x40);
+    EXPECT_EQ(LoadConfiguration(config("long.cfg", "-S" + std::string(1021, 'a') + "bbbb\r\n-P\r\n").c_str()), 0x40);
     EXPECT_EQ(std::string(set().SortCriteria), std::string(1021, 'a'));
     std::string cfg = config("p.cfg", "-P\r\n");
     test::CountingAllocator::install(1);  // no memory for the text
@@ -107,14 +104,13 @@ TEST_F(OptionsTest, ConfigurationFiles) {
 // times, and the depth or the file texts not given back when Z ends the
 // conversion inside a nested file.
 TEST_F(OptionsTest, SelfNamingConfigurationStopsAtTheDepthLimit) {
-    std::string self = dir.file("self.cfg");
-    test::write_file(self, "C=" + self + "\r\nGTF=610\r\n");
-    EXPECT_EQ(parse("-C=" + self), 0);
+    const std::string self = dir.file("self.cfg");
+    EXPECT_EQ(parse("-C=" + config("self.cfg", "C=" + self + "\r\nGTF=610\r\n")), 0);
     EXPECT_EQ(set().GraphicTargetFormatCount, kMaxConfigDepth);
     test::CountingAllocator::install();
-    std::string inner = config("inner.cfg", "GD\r\nZ\r\nGX\r\n");
+    const std::string outer = config("outer.cfg", "-C=" + config("inner.cfg", "GD\r\nZ\r\nGX\r\n") + "\r\n");
     testing::internal::CaptureStdout();
-    EXPECT_EQ(test::exit_code_of([&] { parse("-C=" + config("outer.cfg", "-C=" + inner + "\r\n")); }), 0);
+    EXPECT_EQ(test::exit_code_of([&] { parse("-C=" + outer); }), 0);
     EXPECT_NE(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(std::make_tuple(set().config_depth, test::CountingAllocator::outstanding(), set().GraphicsOptionFlag),
               std::make_tuple(0, 0L, 1 | 2));
@@ -141,12 +137,12 @@ TEST_F(OptionsTest, ReferenceList) {
     EXPECT_EQ(VOXRefListAddName("nowhere", 1), -1);
     std::string list = config("refs.lst", "old\r\n");
     parse("-RL=" + list);
-    const char *words[] = {"",           "ole",        "graphic",  "stylesheet", "text",
-                           "spreadsheet", "formatting", "footnote", "dependent",  "?"};
     std::string expected = "old\r\n";
-    for (int kind = 0; kind <= 9; ++kind) {
-        EXPECT_EQ(VOXRefListAddName("a.tif", kind), 0);
-        expected += std::string("a.tif") + '\0' + words[kind] + "\r\n";
+    int kind = 0;
+    for (const char *word : {"", "ole", "graphic", "stylesheet", "text", "spreadsheet", "formatting", "footnote",
+                             "dependent", "?"}) {
+        EXPECT_EQ(VOXRefListAddName("a.tif", kind++), 0);
+        expected += std::string("a.tif") + '\0' + word + "\r\n";
     }
     EXPECT_EQ(test::visible(test::read_file(list)), test::visible(expected));
     parse("-RL=" + dir.file("no/such/dir.lst"));
