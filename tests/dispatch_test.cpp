@@ -1,377 +1,235 @@
 // The statement dispatchers: the token stack around them, and the start
 // and end actions of the tokens handled in the dispatch itself.  Input is
 // preprocessed text run through the same loop the driver runs.
-#include <cstring>
-#include <string>
-#include <vector>
 
-#include "common/file_access.h"
-#include "common/kernel_state.h"
-#include "common/temp_buffers.h"
-#include "converter/conversion.h"
+#include <cstring>
+#include <utility>
+
 #include "converter/dispatch.h"
-#include "converter/token_reader.h"
 #include "converter/token_table.h"
 #include "test_support.h"
 
 namespace vox::test {
 namespace {
 
-// A statement start and a whole statement, as the preprocessing pass writes them.
-std::string open(int token, const std::string &values = "") {
-    return "<" + std::to_string(token) + "\xfe" + values;
+using Ints = std::vector<int>;
+using Strings = std::vector<std::string>;
+// Statements written as in a source, as the preprocessing pass passes them
+// on: "<Name " becomes '<', the token number and 254; '>' ends its line.
+std::string zem(const std::string &text) {
+    std::string out;
+    for (std::size_t i = 0, blank; i < text.size(); ++i) {
+        if (text[i] == '<' && (blank = text.find(' ', i)) != std::string::npos)
+            out += "<" + std::to_string(convert_token(text.substr(i + 1, blank - i - 1).c_str())) + "\xfe", i = blank;
+        else
+            out += text[i] == '>' ? std::string(">\r") : std::string(1, text[i]);
+    }
+    return out;
 }
-std::string stmt(int token, const std::string &values = "") { return open(token, values) + ">\r"; }
+ParagraphLayoutState &layout() { return conv().layout; }
+ParagraphFormatState &pf() { return conv().paragraph_formats; }
+TabState &tabs() { return conv().tabs; }
+StringNeighbourFlags &flags() { return conv().strings.others; }
 
 class DispatchTest : public ConverterTest {
   protected:
-    void restart() {
-        ConverterTest::TearDown();
-        ConverterTest::SetUp();
-    }
+    void restart() { ConverterTest::TearDown(), ConverterTest::SetUp(); }
     // The driver's main loop: '<' starts a statement, '>' ends one, a
     // carriage return is skipped, anything else skips the rest of its line.
     static void convert(const std::string &text) {
         feed(text);
         for (int c = preproc_getc(); c >= 0; c = preproc_getc()) {
-            if (c == '<')
-                tf_handle_command_token();
-            else if (c == '>')
-                tf_end_token();
-            else if (c != '\r')
-                tf_eat_rest_of_line();
+            if (c == '<') tf_handle_command_token();
+            else if (c == '>') tf_end_token();
+            else if (c != '\r') tf_eat_rest_of_line();
         }
     }
-    static ParagraphLayoutState &layout() { return conv().layout; }
-    static ParagraphFormatState &pf() { return conv().paragraph_formats; }
-    static TabState &tabs() { return conv().tabs; }
-    static TableState &tables() { return conv().tables; }
-    static StringNeighbourFlags &flags() { return conv().strings.others; }
 };
 
-// Catches a token row attached to the wrong statement.
-TEST_F(DispatchTest, TokenNumbersAreThoseOfTheTokenTable) {
-#define VOX_CHECK_TOKEN(name, number) EXPECT_EQ(convert_token(#name), number) << #name;
-    VOX_TOKEN_NUMBERS(VOX_CHECK_TOKEN)
-#undef VOX_CHECK_TOKEN
+Ints stack() { return {conv().tokens.push_idx, kernel().errors.last_err}; }
+Ints indents() {
+    return {layout().curr_first_indent, layout().curr_left_indent, layout().curr_right_indent, pf().left_indent_change,
+            layout().can_rest_mar};
+}
+Ints words() {
+    return {pf().para_num_end, pf().keep_with_next, pf().output_kwn, pf().fixed_line, conv().pages.start_new_page};
+}
+Ints colour() { return {flags().curr_color, int(std::strlen(flags().color_name)), conv().fonts.curr_font_size}; }
+Ints attributes() { return {layout().curr_high_act}; }
+Ints xref() { return {conv().references.xref_src_open, conv().tables.curr_table_id}; }
+Ints line_end() { return {conv().strings.hardreturn_seen, conv().strings.line_pos, flags().snl_seen}; }
+Ints para_end() { return {layout().pars_in_doc, tabs().start_tab_table}; }
+Ints pgf_font() {
+    const FontStateRecord &p = conv().fonts.prev_font_state;
+    return {p.family == std::string("Helvetica"), p.size, p.attributes, p.color, p.color_name == std::string("Black")};
+}
+void version(int v) { conv().preproc.zem_ver = v, flags().curr_color = 5; }
+// An open ParaLine, with text seen, ended by the next '>'.
+std::function<void()> in_line(int text_flow, int in_table, int hardreturn, int line_pos) {
+    return [=] {
+        conv().routing.text_flow = text_flow, conv().routing.in_table = in_table, conv().pages.others.text_seen = 1;
+        conv().strings.hardreturn_seen = hardreturn, conv().strings.line_pos = line_pos, tf_push_token(tok::ParaLine);
+    };
+}
+// An open Para at (row, col) of a one-row, three-column table with the
+// given cell image (none when empty), ended by the next '>'.
+std::function<void()> in_cell(Ints cells, int row, int col) {
+    return [=]() mutable {  // the image lives in this function object, in the test's table
+        TableState &t = conv().tables;
+        t.table_cell_image = cells.empty() ? nullptr : cells.data(), t.curr_row = row, t.curr_col = col;
+        t.curr_tbl_max_rows = 1, t.curr_tbl_max_columns = 3, conv().routing.in_table = 1, tabs().start_tab_table = 0;
+        conv().buffers.table_buff = bufopen(512), tf_push_token(tok::Para);
+    };
 }
 
 // Catches an off-by-one stack limit, a stray '>' let through, and an
 // unreadable number not pushed (its '>' would then close nothing) or its
-// line skipped without stepping over a string holding '>'.
-TEST_F(DispatchTest, TokenStackPairsStartsAndEnds) {
-    std::string hundred;
-    for (int i = 0; i < 100; ++i) hundred += open(tok::Document) + "\r";
-    struct { const char *name; std::string text; int code, open, last_err; } cases[] = {
-        {"100 nested", hundred, -1, 100, 0},
-        {"101 nested", hundred + open(tok::Document), 16, 100, 0},
-        {"'>' with nothing open", ">\r", 16, 0, 0},
-        {"one '>' too many", stmt(tok::Document) + ">\r", 16, 0, 0},
-        {"unreadable number", "<\xfe" "ab`x>y'z\r>\r", -1, 0, 12},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        restart();
-        EXPECT_EQ(exit_code_of([&] { convert(c.text); }), c.code);
-        EXPECT_EQ(conv().tokens.push_idx, c.open);
-        EXPECT_EQ(kernel().errors.last_err, c.last_err);
-    }
-}
-
-// Catches indents taken outside a Pgf and the flags missing or set by the
-// right indent.
-TEST_F(DispatchTest, IndentsOnlyInsideAPgf) {
-    struct { const char *name; bool in_pgf; int token; const char *value; int first, left, right, flags; } cases[] = {
-        {"first outside", false, tok::PgfFIndent, "1.0\"", 0, 0, 0, 0},
-        {"left outside", false, tok::PgfLIndent, "1.0\"", 0, 0, 0, 0},
-        {"right outside", false, tok::PgfRIndent, "1.0\"", 0, 0, 0, 0},
-        {"first inside", true, tok::PgfFIndent, "1.0\"", 1440, 0, 0, 1},
-        {"left inside", true, tok::PgfLIndent, "0.5\"", 0, 720, 0, 1},
-        {"right inside", true, tok::PgfRIndent, "2\"", 0, 0, 2880, 0},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        restart();
-        convert((c.in_pgf ? open(tok::Pgf) + "\r" : "") + stmt(c.token, c.value));
-        EXPECT_EQ(layout().curr_first_indent, c.first);
-        EXPECT_EQ(layout().curr_left_indent, c.left);
-        EXPECT_EQ(layout().curr_right_indent, c.right);
-        EXPECT_EQ(pf().left_indent_change, c.flags);
-        EXPECT_EQ(layout().can_rest_mar, c.flags);
-    }
-}
-
-// Catches values stored in the wrong place, a zero leading taken, and
-// keywords compared loosely.
-TEST_F(DispatchTest, ValuesAndWordsSetTheirVariables) {
-    const std::string side_heads = stmt(tok::TFSideheadWidth, "1\"") + stmt(tok::TFSideheadGap, "0.5\"");
-    struct { const char *name; void (*preset)(); std::string text; int (*get)(); int expected; } cases[] = {
-        {"leading 0 ignored", nullptr, stmt(tok::PgfLeading, "0.0\""), [] { return layout().new_line_space; }, 40},
-        {"leading 12pt", nullptr, stmt(tok::PgfLeading, "12.0pt"), [] { return layout().new_line_space; }, 240},
-        {"space before", nullptr, stmt(tok::PgfSpBefore, "6pt"), [] { return layout().para_sp_before; }, 120},
-        {"font size", nullptr, stmt(tok::FSize, "10pt"), [] { return conv().fonts.curr_font_size; }, 200},
-        {"number at end Yes", nullptr, stmt(tok::PgfNumAtEnd, "Yes"), [] { return pf().para_num_end; }, 1},
-        {"number at end yes", nullptr, stmt(tok::PgfNumAtEnd, "yes"), [] { return pf().para_num_end; }, 0},
-        {"keep with next Yes", nullptr, stmt(tok::PgfWithNext, "Yes"),
-         [] { return pf().keep_with_next + 2 * pf().output_kwn; }, 3},
-        {"keep with next No", [] { pf().keep_with_next = pf().output_kwn = 1; }, stmt(tok::PgfWithNext, "No"),
-         [] { return pf().keep_with_next + 2 * pf().output_kwn; }, 0},
-        {"fixed spacing", nullptr, stmt(tok::PgfLineSpacing, "Fixed"), [] { return pf().fixed_line; }, 1},
-        {"proportional spacing", [] { pf().fixed_line = 1; }, stmt(tok::PgfLineSpacing, "Proportional"),
-         [] { return pf().fixed_line; }, 0},
-        {"placement PageTop", nullptr, stmt(tok::PgfPlacement, "PageTop"), [] { return conv().pages.start_new_page; }, 1},
-        {"side heads right", nullptr, stmt(tok::TFSideheadPlacement, "Right") + side_heads,
-         [] { return layout().tf_right_off * 10 + layout().tf_left_off; }, 21600},
-        {"side heads left", nullptr, stmt(tok::TFSideheadPlacement, "Left") + side_heads,
-         [] { return layout().tf_right_off * 10 + layout().tf_left_off; }, 2160},
-        {"ParaLine without a tag takes Body", [] { conv().strings.hardreturn_seen = 1; }, open(tok::ParaLine),
-         [] { return int(std::strcmp(layout().pgf_tag_name, "Body") == 0) + 2 * conv().strings.hardreturn_seen; }, 1},
-        {"colour in the catalog", [] { pf().in_pgfcatalog = 1; flags().curr_color = 5; }, stmt(tok::FColor, "`Red'"),
-         [] { return flags().curr_color * 10 + int(std::strcmp(flags().color_name, "Red") == 0); }, 51},
-        // An unknown colour name gives colour 0.
-        {"colour in the text", [] { flags().curr_color = 5; }, stmt(tok::FColor, "`Red'"),
-         [] { return flags().curr_color; }, 0},
-        {"long colour name", nullptr, stmt(tok::FColor, "`" + std::string(100, 'c') + "'") + stmt(tok::FSize, "10pt"),
-         [] { return int(std::strlen(flags().color_name)) * 1000 + conv().fonts.curr_font_size; }, 63200},
+// line skipped without stepping over a string holding '>'; indents taken
+// outside a Pgf or setting the wrong flags, values stored in the wrong
+// place, a zero leading taken, keywords compared loosely, side-head offsets
+// swapped, a long colour name not cut, an unknown colour not 0 in the text,
+// the paragraph font not remembered; the FSeparation version test inverted,
+// its map misread or read past its end; FCase bits not exclusive or other
+// bits disturbed; SNL written outside flows and tables or after a hard
+// return, the hard return not consumed; the cell test of a straddled cell
+// misread (row/column off by one, flags confused) or read outside the cell
+// image; diagnostic texts changed, and the link flag of a cross-reference
+// set although its string was unreadable; and first, a token number of
+// the dispatch that is not the token table's (its row would be attached to
+// the wrong statement).
+TEST_F(DispatchTest, StatementsSetTheirState) {
+#define VOX_CHECK_TOKEN(name, number) EXPECT_EQ(convert_token(#name), number) << #name;
+    VOX_TOKEN_NUMBERS(VOX_CHECK_TOKEN)
+#undef VOX_CHECK_TOKEN
+    const std::string hundred = [] { std::string s; for (int i = 0; i < 100; ++i) s += zem("<Document "); return s; }();
+    // The records written and the diagnostics are checked when not null ("" for none).
+    struct { const char *name; std::function<void()> preset; std::string text; Ints (*get)(), expected; int code = -1;
+             const char *out = nullptr, *diagnostic = nullptr; } cases[] = {
+        {"100 nested", nullptr, hundred, stack, {100, 0}},
+        {"101 nested", nullptr, hundred + zem("<Document "), stack, {100, 0}, 16},
+        {"one '>' too many", nullptr, zem("<Document >>"), stack, {0, 0}, 16},
+        {"unreadable number", nullptr, "<\xfe" "ab`x>y'z\r>\r", stack, {0, 12}},
+        {"outside a Pgf", nullptr, zem("<PgfFIndent 1\"><PgfLIndent 1\"><PgfRIndent 1\">"), indents, {0, 0, 0, 0, 0}},
+        {"first indent", nullptr, zem("<Pgf <PgfFIndent 1.0\">"), indents, {1440, 0, 0, 1, 1}},
+        {"left indent", nullptr, zem("<Pgf <PgfLIndent 0.5\">"), indents, {0, 720, 0, 1, 1}},
+        {"right indent", nullptr, zem("<Pgf <PgfRIndent 2\">"), indents, {0, 0, 2880, 0, 0}},
+        {"leading 0 after 12pt, space before", nullptr, zem("<PgfLeading 12.0pt><PgfLeading 0.0\"><PgfSpBefore 6pt>"),
+         [] { return Ints{layout().new_line_space, layout().para_sp_before}; }, {240, 120}},
+        {"Yes, yes, Fixed, PageTop", [] { pf().keep_with_next = pf().output_kwn = 1; },
+         zem("<PgfNumAtEnd Yes><PgfWithNext yes><PgfLineSpacing Fixed><PgfPlacement PageTop>"), words, {1, 0, 0, 1, 1}},
+        {"other words", [] { pf().para_num_end = pf().fixed_line = 1; }, zem("<PgfNumAtEnd yes><PgfWithNext Yes>"
+         "<PgfLineSpacing Proportional><PgfPlacement Anywhere>"), words, {0, 1, 1, 0, 0}},
+        {"side heads", nullptr, zem("<TFSideheadPlacement Right><TFSideheadWidth 1\"><TFSideheadGap 0.5\">"
+                                    "<TFSideheadPlacement Left><TFSideheadWidth 2\">"),
+         [] { return Ints{layout().tf_right_off, layout().tf_left_off}; }, {2160, 2880}},
+        {"ParaLine without a tag takes Body", [] { conv().strings.hardreturn_seen = 1; }, zem("<ParaLine "),
+         [] { return Ints{layout().pgf_tag_name == std::string("Body"), conv().strings.hardreturn_seen}; }, {1, 0}},
+        {"catalog", [] { pf().in_pgfcatalog = 1, flags().curr_color = 5; }, zem("<FColor `Red'>"), colour, {5, 3, 0}},
+        {"long unknown colour in the text", [] { flags().curr_color = 5; },
+         zem("<FColor `" + std::string(100, 'c') + "'><FSize 10pt>"), colour, {0, 63, 200}},
+        {"PgfFont end", [] { std::strcpy(conv().fonts.font_family, "Helvetica"), conv().fonts.default_color = 4; },
+         zem("<FSize 10pt><FCase FUppercase><PgfFont >"), pgf_font, {1, 200, 0x400, 4, 1}},
+        {"FSeparation 0", [] { version(3); }, zem("<FSeparation 0>"), colour, {0, 0, 0}},
+        {"FSeparation 3", [] { version(3); }, zem("<FSeparation 3>"), colour, {2, 0, 0}},
+        {"FSeparation 7", [] { version(3); }, zem("<FSeparation 7>"), colour, {6, 0, 0}},
+        {"FSeparation 8", [] { version(3); }, zem("<FSeparation 8>"), colour, {5, 0, 0}},
+        {"FSeparation, version 4", [] { version(4); }, zem("<FSeparation 3>"), colour, {5, 0, 0}},
+        {"FSmallCaps", [] { layout().curr_high_act = 0x401; }, zem("<FCase FSmallCaps>"), attributes, {0x801}},
+        {"FUppercase", [] { layout().curr_high_act = 0x800; }, zem("<FCase FUppercase>"), attributes, {0x400}},
+        {"FAsTyped", [] { layout().curr_high_act = 0xC09; }, zem("<FCase FAsTyped>"), attributes, {0x009}},
+        {"line end outside", in_line(0, 0, 1, 30), ">", line_end, {1, 30, 0}, -1, ""},
+        {"line end in a flow", in_line(1, 0, 0, 0), ">", line_end, {0, 0, 0}, -1, "SNL"},
+        {"line end after a hard return", in_line(1, 0, 1, 0), ">", line_end, {0, 0, 0}, -1, ""},
+        {"line end in a table", in_line(0, 1, 0, 0), ">", line_end, {0, 0, 0}, -1, "SNL"},
+        {"line end, line started", in_line(1, 0, 0, 40), ">", line_end, {0, 0, 1}, -1, "SNL"},
+        {"no cell image", in_cell({}, 0, 0), ">", para_end, {1, 1}},
+        {"left cell flag 4", in_cell({0, 4, 32}, 1, 3), ">", para_end, {0, 0}},
+        {"own flag 8", in_cell({0, 0, 40}, 1, 3), ">", para_end, {0, 0}},
+        {"flag 32 alone", in_cell({0, 0, 32}, 1, 3), ">", para_end, {1, 1}},
+        {"no flag 32", in_cell({0, 4, 8}, 1, 3), ">", para_end, {1, 1}},
+        {"second column", in_cell({4, 32, 32}, 1, 2), ">", para_end, {1, 1}},
+        {"row outside the image", in_cell({0, 4, 32}, 2, 3), ">", para_end, {1, 1}},
+        {"xref source", nullptr, zem("<XRefSrcText `Intro'>"), xref, {1, 0}, -1, nullptr, ""},
+        {"xref without string", nullptr, zem("<XRefSrcText 12>"), xref, {0, 0}, -1, nullptr,
+         "Tran: Could not read XREF string."},
+        {"table ID 0", nullptr, zem("<TblID 0>"), xref, {0, 0}, -1, nullptr, "Handle New Token: Table ID < 0."},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         restart();
         if (c.preset) c.preset();
-        convert(c.text);
+        Strings seen;
+        vox42_set_diagnostic_listener([](const char *t, void *u) { static_cast<Strings *>(u)->push_back(t); }, &seen);
+        OutputCapture capture;
+        EXPECT_EQ(exit_code_of([&] { convert(c.text); }), c.code);
+        vox42_set_diagnostic_listener(nullptr, nullptr);
         EXPECT_EQ(c.get(), c.expected);
-    }
-}
-
-// Catches the version test inverted, the colour map misread, and a number
-// outside the map read past its end.
-TEST_F(DispatchTest, FSeparationMapsColoursOfVersion3Only) {
-    struct { int version; const char *value; int color; } cases[] = {
-        {3, "3", 2}, {3, "1", 7}, {3, "0", 0}, {3, "8", 5}, {4, "3", 5}, {5, "3", 5},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(std::to_string(c.version) + " " + c.value);
-        restart();
-        conv().preproc.zem_ver = c.version;
-        flags().curr_color = 5;
-        convert(stmt(tok::FSeparation, c.value));
-        EXPECT_EQ(flags().curr_color, c.color);
-    }
-}
-
-// Catches the case bits not exclusive or other attribute bits disturbed.
-TEST_F(DispatchTest, FCaseSetsOneCaseBit) {
-    struct { int before; const char *word; int after; } cases[] = {
-        {0x001, "FUppercase", 0x401}, {0x400, "FSmallCaps", 0x800}, {0x800, "FUppercase", 0x400},
-        {0xC09, "FAsTyped", 0x009},   {0x400, "FLowercase", 0x000},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.word);
-        layout().curr_high_act = c.before;
-        convert(stmt(tok::FCase, c.word));
-        EXPECT_EQ(layout().curr_high_act, c.after);
+        if (c.out) { EXPECT_EQ(visible(capture.bytes()), visible(*c.out ? record(c.out) : "")); }
+        if (c.diagnostic) { EXPECT_EQ(seen, *c.diagnostic ? Strings{c.diagnostic} : Strings{}); }
     }
 }
 
 // Catches the working table not cleared at a new paragraph's first stop,
-// cleared again at its second, a repeated stop counted, and slot 30
-// written (it would land in the next table).
+// cleared again at its second, a refused stop's values kept or counted,
+// and slot 30 written (it would land in the next table).
 TEST_F(DispatchTest, TabStopsFillTheWorkingTable) {
-    layout().curr_tab_idx = 5;
-    convert(open(tok::TabStop) + "\r" + stmt(tok::TSX, "2\"") + stmt(tok::TSDecimalChar, "46") + ">\r");
-    EXPECT_EQ(std::vector<int>(tabs().work_tab_tbl[0], tabs().work_tab_tbl[0] + 4), (std::vector<int>{2880, 0, 0, 46}));
-    for (int i = 1; i < kTabSlots; ++i) EXPECT_EQ(tabs().work_tab_tbl[i][kTabPosition], 0) << i;
-    EXPECT_EQ(layout().curr_tab_idx, 1);
-    EXPECT_EQ(tabs().start_tab_table, 0);
-
-    convert(open(tok::TabStop) + "\r" + stmt(tok::TSX, "3\"") + ">\r");
-    EXPECT_EQ(tabs().work_tab_tbl[0][kTabPosition], 2880);
-    EXPECT_EQ(tabs().work_tab_tbl[1][kTabPosition], 4320);
-    EXPECT_EQ(layout().curr_tab_idx, 2);
-
-    // A stop the tab module refused: its values are ignored and it is not counted.
-    tabs().skip_tab = 1;
-    convert(open(tok::TabStop) + "\r" + stmt(tok::TSDecimalChar, "44") + ">\r");
-    EXPECT_EQ(tabs().work_tab_tbl[2][kTabDecimal], 0);
-    EXPECT_EQ(tabs().skip_tab, 0);
-    EXPECT_EQ(layout().curr_tab_idx, 2);
-
-    layout().curr_tab_idx = kTabSlots;
-    convert(open(tok::TabStop) + "\r" + stmt(tok::TSX, "9\"") + stmt(tok::TSDecimalChar, "46") + ">\r");
-    EXPECT_EQ(std::vector<int>(tabs().default_tab_tabl[0], tabs().default_tab_tabl[0] + 4),
-              (std::vector<int>{1440, 'N', 0, 0}));
-}
-
-// Catches SNL written outside flows and tables, after a hard return, or
-// the hard return not consumed.
-TEST_F(DispatchTest, ParaLineEndWritesSoftNewLine) {
-    struct {
-        const char *name;
-        int text_flow, in_table, hardreturn, line_pos;
-        bool snl;
-        int hardreturn_after, line_pos_after, snl_seen;
-    } cases[] = {
-        {"outside", 0, 0, 1, 30, false, 1, 30, 0},
-        {"flow", 1, 0, 0, 0, true, 0, 0, 0},
-        {"flow, after a hard return", 1, 0, 1, 0, false, 0, 0, 0},
-        {"table", 0, 1, 0, 0, true, 0, 0, 0},
-        {"flow, line started", 1, 0, 0, 40, true, 0, 0, 1},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        restart();
-        conv().pages.others.text_seen = 1;
-        conv().routing.text_flow = c.text_flow;
-        conv().routing.in_table = c.in_table;
-        conv().strings.hardreturn_seen = c.hardreturn;
-        conv().strings.line_pos = c.line_pos;
-        OutputCapture capture;
-        tf_handle_end_token(tok::ParaLine);
-        EXPECT_EQ(visible(capture.bytes()), visible(c.snl ? record("SNL") : ""));
-        EXPECT_EQ(conv().strings.hardreturn_seen, c.hardreturn_after);
-        EXPECT_EQ(conv().strings.line_pos, c.line_pos_after);
-        EXPECT_EQ(flags().snl_seen, c.snl_seen);
-    }
-}
-
-// Catches the cell test of a straddled cell misread (row/column off by one,
-// flags confused) or read outside the cell image.
-TEST_F(DispatchTest, ParaEndEndsTheParagraphUnlessTheCellKeepsIt) {
-    struct { const char *name; std::vector<int> cells; int row, col; bool ended; } cases[] = {
-        {"no cell image", {}, 0, 0, true},
-        {"left cell flag 4", {0, 4, 32}, 1, 3, false},
-        {"own flag 8", {0, 0, 40}, 1, 3, false},
-        {"flag 32 alone", {0, 0, 32}, 1, 3, true},
-        {"no flag 32", {0, 4, 8}, 1, 3, true},
-        {"second column", {4, 32, 32}, 1, 2, true},
-        {"row outside the image", {0, 4, 32}, 2, 3, true},
-    };
-    for (auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        restart();
-        conv().routing.in_table = 1;
-        conv().buffers.table_buff = bufopen(512);
-        TableState &t = tables();
-        t.table_cell_image = c.cells.empty() ? nullptr : c.cells.data();
-        t.curr_tbl_max_rows = 1;
-        t.curr_tbl_max_columns = 3;
-        t.curr_row = c.row;
-        t.curr_col = c.col;
-        tabs().start_tab_table = 0;
-        OutputCapture capture;
-        tf_handle_end_token(tok::Para);
-        EXPECT_EQ(layout().pars_in_doc, c.ended ? 1 : 0);
-        EXPECT_EQ(tabs().start_tab_table, c.ended ? 1 : 0);
-        t.table_cell_image = nullptr;
-    }
-}
-
-TEST_F(DispatchTest, PgfFontEndRemembersTheParagraphFont) {
-    FontState &f = conv().fonts;
-    std::strcpy(f.font_family, "Helvetica");
-    f.curr_font_size = 200;
-    f.default_color = 4;
-    std::strcpy(f.prev_font_state.color_name, "Cyan");
-    layout().curr_high_act = 9;
-    convert(open(tok::PgfFont) + "\r");
-    EXPECT_EQ(pf().in_pgffont, 1);
-    convert(">\r");
-    EXPECT_STREQ(f.prev_font_state.family, "Helvetica");
-    EXPECT_EQ(f.prev_font_state.size, 200);
-    EXPECT_EQ(f.prev_font_state.attributes, 9);
-    EXPECT_EQ(f.prev_font_state.color, 4);
-    EXPECT_STREQ(f.prev_font_state.color_name, "Black");
-    EXPECT_EQ(pf().in_pgffont, 0);
+    const auto &tbl = tabs().work_tab_tbl;
+    layout().curr_tab_idx = 5, tabs().work_tab_tbl[1][kTabPosition] = 77;
+    convert(zem("<TabStop <TSX 2\"><TSDecimalChar 46>>"));
+    EXPECT_EQ(Ints(tbl[0], tbl[0] + 4), (Ints{2880, 0, 0, 46}));
+    EXPECT_EQ(Ints({tbl[1][kTabPosition], tabs().start_tab_table}), Ints(2, 0));
+    convert(zem("<TabStop <TSX 3\">>"));
+    tabs().skip_tab = 1, convert(zem("<TabStop <TSDecimalChar 44>>"));  // a stop the tab module refused
+    EXPECT_EQ(Ints({tbl[0][kTabPosition], tbl[1][kTabPosition], tbl[2][kTabDecimal], layout().curr_tab_idx,
+                    tabs().skip_tab}), (Ints{2880, 4320, 0, 2, 0}));
+    layout().curr_tab_idx = kTabSlots, convert(zem("<TabStop <TSX 9\"><TSDecimalChar 46>>"));
+    EXPECT_EQ(Ints(tabs().default_tab_tabl[0], tabs().default_tab_tabl[0] + 4), (Ints{1440, 'N', 0, 0}));
 }
 
 // Catches a record at the wrong offset, integers in host order, a record
-// not cleared between colours, a tag not cut at 60 characters, and file
-// failures not ending the run with their codes.
+// not cleared between colours, a tag not cut at 60 characters, a record
+// stored or counted without a colour file, and file failures not ending
+// the run with their codes.
 TEST_F(DispatchTest, ColorEndStoresTheRecordInTheColourFile) {
     TempDir dir;
     const std::string path = dir.file("colours");
-    const std::string digits70 = "0123456789012345678901234567890123456789012345678901234567890123456789";
-    const std::string teal = open(tok::Color) + "\r" + stmt(tok::ColorTag, "`Teal'") + stmt(tok::ColorCyan, "100") +
-                             stmt(tok::ColorMagenta, "0") + stmt(tok::ColorYellow, "50") + ">\r";
-    write_file(path, "");
-    ColourState &c = conv().colours;
-    c.cmyk_fh = VOXopen(path.c_str(), 3, 1);
-    ASSERT_GE(c.cmyk_fh, 0);
-    c.num_cmyk_colors = 2;
-    std::strcpy(c.curr_cmyk_color.name, "Magentaish");
-    c.curr_cmyk_color.black = 99;
-    convert(teal + open(tok::Color) + "\r" + stmt(tok::ColorTag, "`" + digits70 + "'") + stmt(tok::ColorBlack, "10") +
-            ">\r");
-    VOXclose(c.cmyk_fh);
-    c.cmyk_fh = -1;
-    std::string expected(160, '\0');
+    std::string digits70, expected(160, '\0');
+    for (int i = 0; i < 70; ++i) digits70 += char('0' + i % 10);
+    const std::string teal = zem("<Color <ColorTag `Teal'><ColorCyan 100><ColorMagenta 0><ColorYellow 50>>");
+    const std::string long_tag = zem("<Color <ColorTag `" + digits70 + "'><ColorBlack 10>>");
     expected += "Teal" + std::string(60, '\0') + std::string("\0\0\0\x64\0\0\0\0\0\0\0\x32\0\0\0\0", 16);
-    expected += digits70.substr(0, 60) + std::string(4, '\0') + std::string(12, '\0') + std::string("\0\0\0\x0a", 4);
-    EXPECT_EQ(read_file(path), expected);
-    EXPECT_EQ(c.num_cmyk_colors, 4);
-
-    // No colour file: nothing stored, nothing counted.
-    convert(teal);
-    EXPECT_EQ(c.num_cmyk_colors, 4);
-
-    struct { const char *name; bool seek; int code; } failures[] = {{"seek", true, 17}, {"write", false, 4}};
-    for (const auto &f : failures) {
-        SCOPED_TRACE(f.name);
-        restart();
-        use_host_files(true);
-        conv().colours.cmyk_fh = VOXopen(path.c_str(), 3, 1);
-        ASSERT_GE(conv().colours.cmyk_fh, 0);
-        if (f.seek)
-            host_files().fail_seek_at = host_files().seeks + 1;
-        else
-            host_files().fail_write_at = host_files().writes + 1;
-        EXPECT_EQ(exit_code_of([&] { convert(teal); }), f.code);
-        use_host_files(false);
-    }
-}
-
-// Catches the diagnostic texts changed, and the link flags of a cross-
-// reference source set although its string could not be read.
-TEST_F(DispatchTest, CrossReferencesAndTableIdsReportBadValues) {
-    struct { const char *name; std::string text; int open_link; std::vector<std::string> messages; } cases[] = {
-        {"xref source", stmt(tok::XRefSrcText, "`Intro'"), 1, {}},
-        {"xref source without string", stmt(tok::XRefSrcText, "12"), 0, {"Tran: Could not read XREF string."}},
-        {"table ID 0", stmt(tok::TblID, "0"), 0, {"Handle New Token: Table ID < 0."}},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        restart();
-        std::vector<std::string> seen;
-        vox42_set_diagnostic_listener(
-            [](const char *text, void *user) { static_cast<std::vector<std::string> *>(user)->push_back(text); }, &seen);
-        convert(c.text);
-        vox42_set_diagnostic_listener(nullptr, nullptr);
-        EXPECT_EQ(seen, c.messages);
-        EXPECT_EQ(conv().references.xref_src_open, c.open_link);
+    expected += digits70.substr(0, 60) + std::string(16, '\0') + std::string("\0\0\0\x0a", 4);
+    for (int code : {-1, 17, 4}) {  // stored; the seek fails; the write fails
+        restart(), use_host_files(true);
+        ColourState &c = conv().colours;
+        c.cmyk_fh = VOXopen(path.c_str(), 2, 1);
+        ASSERT_GE(c.cmyk_fh, 0);
+        std::strcpy(c.curr_cmyk_color.name, "Magentaish"), c.num_cmyk_colors = 2, c.curr_cmyk_color.black = 99;
+        HostFilePlan &h = host_files();
+        if (code > 0) (code == 17 ? h.fail_seek_at : h.fail_write_at) = (code == 17 ? h.seeks : h.writes) + 1;
+        EXPECT_EQ(exit_code_of([&] { convert(teal + long_tag); }), code);
+        if (code > 0) continue;
+        VOXclose(std::exchange(c.cmyk_fh, -1));
+        EXPECT_EQ(read_file(path), expected);
+        convert(teal);
+        EXPECT_EQ(c.num_cmyk_colors, 4);
     }
 }
 
 // Catches a ruling stored in the wrong word and a table format cleared
 // outside the table catalog.
 TEST_F(DispatchTest, TableFormatWords) {
-    struct { int token, word; } rulings[] = {
-        {tok::TblLRuling, 7},       {tok::TblBRuling, 8},        {tok::TblRRuling, 9},
-        {tok::TblTRuling, 10},      {tok::TblColumnRuling, 11},  {tok::TblBodyRowRuling, 12},
-        {tok::TblHFRowRuling, 13},  {tok::TblSeparatorRuling, 14},
-    };
-    for (const auto &r : rulings) {
-        SCOPED_TRACE(r.token);
-        std::vector<int> expected(kTblFormatWords, 99);
-        expected[r.word] = 0;
-        for (int &word : tables().tbl_cat_work) word = 99;
-        convert(stmt(r.token, "`None'"));
-        EXPECT_EQ(std::vector<int>(tables().tbl_cat_work, tables().tbl_cat_work + kTblFormatWords), expected);
+    int *work = conv().tables.tbl_cat_work, word = 7;  // the rulings are words 7 to 14, in this order
+    Ints expected(kTblFormatWords, 99);
+    for (int i = 0; i < kTblFormatWords; ++i) work[i] = 99;
+    for (std::string ruling : {"L", "B", "R", "T", "Column", "BodyRow", "HFRow", "Separator"}) {
+        convert(zem("<Tbl" + ruling + "Ruling `None'>")), expected[word++] = 0;
+        EXPECT_EQ(Ints(work, work + kTblFormatWords), expected) << ruling;
     }
-    convert(open(tok::TblFormat) + "\r");
-    EXPECT_EQ(tables().tbl_cat_work[0], 99);
-    convert(open(tok::TblCatalog) + "\r" + open(tok::TblFormat) + "\r");
-    EXPECT_EQ(std::vector<int>(tables().tbl_cat_work, tables().tbl_cat_work + kTblFormatWords),
-              std::vector<int>(kTblFormatWords, 0));
+    convert(zem("<TblFormat "));
+    EXPECT_EQ(work[0], 99);
+    convert(zem("<TblCatalog <TblFormat "));
+    EXPECT_EQ(Ints(work, work + kTblFormatWords), Ints(kTblFormatWords, 0));
 }
 
 }  // namespace
