@@ -143,6 +143,51 @@ TEST(SampleDocuments, ConvertCompletelyAndCleanly) {
     }
 }
 
+// Every number of a document (after its header line) replaced by the same
+// out-of-range value: lengths, sizes, percentages and IDs at the edges of
+// 32 bits.  IDs stay consistent, so each document ends as it does with its
+// own numbers, leaves no temporary file, and its output stays small (the
+// blank lines of an enormous space before or after are capped).  Under the
+// sanitizers this also checks that no arithmetic on them overflows.
+std::string with_every_number(const std::string &doc, const std::string &value) {
+    std::string out = doc.substr(0, doc.find('\n'));
+    for (std::size_t i = out.size(); i < doc.size();) {
+        const bool starts = isdigit(static_cast<unsigned char>(doc[i])) &&
+                            !isalnum(static_cast<unsigned char>(doc[i - 1])) && doc[i - 1] != '.';
+        if (!starts) {
+            out += doc[i++];
+            continue;
+        }
+        if (out.back() == '-') out.pop_back();
+        while (i < doc.size() && (isdigit(static_cast<unsigned char>(doc[i])) || doc[i] == '.')) ++i;
+        out += value;
+    }
+    return out;
+}
+
+TEST(ExtremeValues, EndAsWithTheirOwnNumbers) {
+    std::vector<std::string> names = document_names();
+    char quiet[] = "-N";
+    char *argv[] = {quiet, nullptr};
+    for (const std::string &name : names) {
+        const Expectation expected = read_expectation(name);
+        const std::string doc = read_file(kDocumentDir + "/" + name + ".zem");
+        for (const char *value : {"2147483647", "-2147483647", "99999999", "4294967296"}) {
+            TempDir dir;
+            write_file(dir.file("doc.zem"), with_every_number(doc, value));
+            const std::string target = dir.file("doc.icf");
+            const int result = MainEntryPoint(dir.file("doc.zem").c_str(), target.c_str(),
+                                              expected.version.c_str(), argv, nullptr, nullptr);
+            EXPECT_EQ(result, expected.result) << name << " with " << value;
+            const std::vector<std::string> left = dir.entries();
+            EXPECT_LE(left.size(), 2u) << name << " with " << value << ": a temporary file was left behind";
+            if (result == 0) {
+                EXPECT_LT(read_file(target).size(), 1u << 20) << name << " with " << value;
+            }
+        }
+    }
+}
+
 // More flows than the table of temporary buffers has slots: flows beyond
 // the first few hundred wait in the flow archive.  Page i holds rectangle
 // i, and flow k (stored k-th) runs in rectangle 701 - k, so page order

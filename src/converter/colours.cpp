@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/file_access.h"
+#include "common/int32.h"
 #include "common/records.h"
 #include "converter/conversion.h"
 
@@ -20,7 +21,9 @@ ColourState &colours() { return conv().colours; }
 
 // A colour component from a CMYK percentage and black: 255 for none, 0
 // for 100 percent or more.
-int component(int percent, int black) { return (100 - std::min(100, percent + black)) * 255 / 100; }
+int component(int percent, int black) {
+    return wrap_mul(wrap_sub(100, std::min(100, wrap_add(percent, black))), 255) / 100;
+}
 
 // A component's flag bit, with the dark bit for a component below 127.
 int component_flags(int value, int bit) {

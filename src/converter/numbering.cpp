@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/int32.h"
 #include "common/memory.h"
 #include "common/records.h"
 #include "common/streams.h"
@@ -173,7 +174,7 @@ class PndFormatReader {
         if (end - text >= 2 && text[1] == '=')
             value_ = block_number(text + 2, end);
         else if (end - text >= 2 && text[1] == '+')
-            value_ = current + 1;
+            value_ = wrap_add(current, 1);
         else
             value_ = current;
         pending_ = block_seen_ = true;
@@ -233,7 +234,7 @@ void write_pnd() {
 void put_number_byte(int byte) {
     StringState &s = conv().strings;
     tf_frame_putc(byte);
-    s.line_pos += s.char_width;
+    s.line_pos = wrap_add(s.line_pos, s.char_width);
 }
 
 void write_number_text(const char *text) {

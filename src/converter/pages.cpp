@@ -7,6 +7,7 @@
 #include <new>
 
 #include "common/exit.h"
+#include "common/int32.h"
 #include "common/kernel_state.h"
 #include "common/memory.h"
 #include "common/records.h"
@@ -179,13 +180,13 @@ void write_page_size(const PageRecord *page) {
         dec_out(s.last_seen_form_len / 240);
         dec_out(s.last_seen_height / 240);
         dec_out(length / 240);
-        dec_out((length - kPageTextMargin) / 240);
+        dec_out(wrap_sub(length, kPageTextMargin) / 240);
         dec_out(length);
-        dec_out(length - kPageTextMargin);
+        dec_out(wrap_sub(length, kPageTextMargin));
         end_icf();
     }
     s.last_seen_form_len = length;
-    s.last_seen_height = length - kPageTextMargin;
+    s.last_seen_height = wrap_sub(length, kPageTextMargin);
     if (page->width != s.last_seen_form_width) {
         beg_icf(icf_code("PGW"));
         dec_out(page->width / 144);
@@ -198,7 +199,7 @@ void write_page_size(const PageRecord *page) {
 void write_margins(const TextRectRecord *rect) {
     PageState &s = pg();
     int left = rect->left;
-    int right = rect->left + rect->width;
+    int right = wrap_add(rect->left, rect->width);
     if (left == s.last_seen_left_margin && right == s.last_seen_right_margin) return;
     tf_write_out_rsm(s.last_seen_left_margin, left, s.last_seen_right_margin, right);
     s.last_seen_left_margin = left;

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "common/file_access.h"
+#include "common/int32.h"
 #include "common/records.h"
 #include "converter/colours.h"
 #include "converter/conversion.h"
@@ -124,10 +125,6 @@ void write_style_switch(unsigned code, const char *tag, int number, int kind) {
     end_icf();
 }
 
-void write_blank_lines(int count) {
-    for (int i = 0; i < count; ++i) write_decimal_record(kHNL, {1});
-}
-
 // --- applying an entry -------------------------------------------------------------------
 
 void apply_layout(const PgfCatalogEntry &entry) {
@@ -227,7 +224,7 @@ void write_style_leading(int leading) {
     ParagraphLayoutState &l = layout();
     int saved_old = l.old_line_space, saved_new = l.new_line_space;
     l.new_line_space = leading;
-    l.old_line_space = leading + 1;
+    l.old_line_space = wrap_add(leading, 1);
     tf_output_rsp();
     l.old_line_space = saved_old;
     l.new_line_space = saved_new;
@@ -300,6 +297,10 @@ int collapsed_space_before(int before) {
 }
 
 }  // namespace
+
+void write_blank_lines(int count) {
+    for (int i = 0; i < std::min(count, kMaxBlankLines); ++i) write_decimal_record(kHNL, {1});
+}
 
 void encode_pgf_entry(const PgfCatalogEntry &entry, unsigned char (&out)[kPgfEntrySize]) {
     std::memset(out, 0, sizeof out);
@@ -573,7 +574,7 @@ VOX_API int tf_output_para_space(int collapse) {
     StringNeighbourFlags &s = str_flags();
     int before = collapse ? collapsed_space_before(l.para_sp_before) : l.para_sp_before;
     if (before != l.def_para_sp_before) {
-        int lines = (before + kHalfLine) / kLineHeight;
+        int lines = wrap_add(before, kHalfLine) / kLineHeight;
         write_decimal_record(kSBF, {before, lines});
         if (collapse) write_blank_lines(lines);
     }
@@ -581,7 +582,7 @@ VOX_API int tf_output_para_space(int collapse) {
         if (!collapse) s.after_num_hnl = 0;
         return 0;
     }
-    s.after_num_hnl = (l.para_sp_after + kHalfLine) / kLineHeight;
+    s.after_num_hnl = wrap_add(l.para_sp_after, kHalfLine) / kLineHeight;
     write_decimal_record(kSAF, {l.para_sp_after, s.after_num_hnl});
     if (collapse)
         p.last_para_sp_after = l.para_sp_after;
@@ -597,7 +598,7 @@ VOX_API int tf_output_rsp(void) {
         write_decimal_record(kLNH, {kLineHeight});
         l.old_line_space = kLineHeight;
     } else {
-        int spacing = l.new_line_space + kLineHeight;
+        int spacing = wrap_add(l.new_line_space, kLineHeight);
         write_decimal_record(kRSP, {l.old_line_space / kHalfLine, spacing / kHalfLine, spacing});
         l.old_line_space = spacing;
     }

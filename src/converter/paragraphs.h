@@ -109,6 +109,13 @@ static_assert(offsetof(PgfCatalogEntry, default_unit) == 548, "flags");
 static_assert(offsetof(PgfCatalogEntry, num_format) == 576, "number format");
 static_assert(offsetof(PgfCatalogEntry, num_font) == 877, "number font");
 
+// The HNL 1 records of a paragraph's space before or after, one per
+// line.  At most kMaxBlankLines are written: a space of more than 166
+// inches is taller than any page, and a document stating one must not turn
+// each paragraph into megabytes of blank lines.
+constexpr int kMaxBlankLines = 1000;
+void write_blank_lines(int count);
+
 // The file form of an entry and back.  Decoding terminates every text.
 void encode_pgf_entry(const PgfCatalogEntry &entry, unsigned char (&out)[kPgfEntrySize]);
 void decode_pgf_entry(const unsigned char (&in)[kPgfEntrySize], PgfCatalogEntry &entry);

@@ -5,12 +5,14 @@
 #include <cstring>
 #include <strings.h>
 
+#include "common/int32.h"
 #include "common/layout_records.h"
 #include "common/records.h"
 #include "converter/colours.h"
 #include "converter/conversion.h"
 #include "converter/fonts.h"
 #include "converter/pages.h"
+#include "converter/paragraphs.h"
 #include "converter/pending_handlers.h"
 #include "converter/routing.h"
 #include "converter/text_flows.h"
@@ -102,10 +104,14 @@ int finish_hex(std::uint32_t value, int count) {
     return count == 0 ? -1 : static_cast<int>(value);
 }
 
+// One character further along the line (the width of a character in
+// twips comes from the font size, so a huge size wraps, see int32.h).
+void advance_line_pos() { st().line_pos = wrap_add(st().line_pos, st().char_width); }
+
 // Writes one text byte of a String and counts it.
 void put_text_byte(int byte) {
     tf_frame_putc(byte);
-    st().line_pos += st().char_width;
+    advance_line_pos();
     ++page_flags().para_char_cnt;
 }
 
@@ -187,11 +193,7 @@ void end_plain_paragraph() {
     tf_replace_curr_para_end(kSNL, kHNL);
     if (!conv().routing.in_table) o.snl_seen = 0;
     ++l.pars_in_doc;
-    for (int i = 0; i < o.after_num_hnl; ++i) {
-        beg_icf(kHNL);
-        dec_out(1);
-        end_icf();
-    }
+    write_blank_lines(o.after_num_hnl);
     if (o.after_num_hnl != 0 && l.current_alig != l.default_alig) l.current_alig = l.default_alig;
     o.after_num_hnl = 0;
     if (o.local_style)
@@ -295,7 +297,7 @@ VOX_API int tf_handle_char_token(void) {
             tf_handle_string_hex_char(w.zem_code);
         break;
     }
-    st().line_pos += st().char_width;
+    advance_line_pos();
     return 0;
 }
 
@@ -304,13 +306,13 @@ VOX_API int tf_convert_special_char(int byte) {
         case '<':
         case '>':
         case '\\':
-            st().line_pos += st().char_width;
+            advance_line_pos();
             return byte;
         case 'Q':
-            st().line_pos += st().char_width;
+            advance_line_pos();
             return '`';
         case 'q':
-            st().line_pos += st().char_width;
+            advance_line_pos();
             return '\'';
         case 't':
             tf_output_tab();
@@ -347,7 +349,7 @@ VOX_API int tf_read_hex_string(const char *text) {
 
 VOX_API int tf_handle_string_hex_char(int value) {
     if (value < 0) return 0;
-    st().line_pos += st().char_width;
+    advance_line_pos();
     if (value == kZemHardSpace) return out_icf(kNBR);
     if (value == kZemHardHyphen) return out_icf(kHHC);
     int set = kSetSymbol, code = value;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/int32.h"
 #include "common/kernel_state.h"
 #include "common/layout_records.h"
 #include "common/records.h"
@@ -182,9 +183,9 @@ void add_indent_stop(int position) {
 void write_right_indent(int indent, int offset) {
     StringNeighbourFlags &o = others();
     const PageState &p = page();
-    o.temp_right = p.last_seen_right_margin - indent;
+    o.temp_right = wrap_sub(p.last_seen_right_margin, indent);
     o.temp_left = p.last_seen_left_margin;
-    const int width = indent + offset;
+    const int width = wrap_add(indent, offset);
     record_with(kRMI, {width / kColumnTwips, width});
     tf_write_out_rsm(p.last_seen_left_margin, o.temp_left, p.last_seen_right_margin, o.temp_right + offset);
     o.temp_rsm = 1;
@@ -307,7 +308,7 @@ VOX_API int tf_do_ntb_output(const int *table, int count) {
     const int margin = page().last_seen_left_margin;
     for (int i = 0; i < n; ++i) {
         const int *slot = table + i * kTabFields;
-        r.c_tab_stop[i] = slot[kTabPosition] + margin;
+        r.c_tab_stop[i] = wrap_add(slot[kTabPosition], margin);
         r.c_tab_ldr[i] = static_cast<unsigned char>(slot[kTabLeader]);
         r.c_tab_type[i] = static_cast<unsigned char>(slot[kTabType]);
     }
