@@ -2,38 +2,70 @@
 #include "common/records.h"
 
 #include "common/kernel_state.h"
+#include "common/streams.h"
 
 using namespace vox;
 
 namespace {
 
-// Writes the digits of v without leading zeros, starting at `divisor`.
-void put_decimal(std::uint32_t v, std::uint32_t divisor) {
+// A parameter's bytes go to the target in one call: the routing behind an
+// output redirection then handles them as one block, not byte by byte.
+int put_bytes(const unsigned char *bytes, int count) {
+    return stream_put_block(kernel().streams, bytes, count);
+}
+
+// Stores the digits of v without leading zeros, starting at `divisor`, and
+// returns their count (at most 10).
+int decimal_digits(std::uint32_t v, std::uint32_t divisor, unsigned char *out) {
     while (divisor > 1 && v < divisor) divisor /= 10;
+    int n = 0;
     for (; divisor; divisor /= 10) {
-        b_putc(static_cast<int>('0' + v / divisor));
+        out[n++] = static_cast<unsigned char>('0' + v / divisor);
         v %= divisor;
     }
+    return n;
+}
+
+// A decimal parameter, ended by US when `terminate`.
+int put_decimal(std::uint32_t v, std::uint32_t divisor, bool terminate) {
+    unsigned char bytes[11];
+    int n = decimal_digits(v, divisor, bytes);
+    if (terminate) bytes[n++] = kUS;
+    return put_bytes(bytes, n);
+}
+
+unsigned char hex_digit(int value) {
+    const int n = value & 15;
+    return static_cast<unsigned char>(n < 10 ? n + 48 : n + 55);
 }
 
 // The character of a code index; indices past the table read as its NUL.
-char code_char(unsigned index) { return index < sizeof(kCodeStr) ? kCodeStr[index] : '\0'; }
+unsigned char code_char(unsigned index) {
+    return static_cast<unsigned char>(index < sizeof(kCodeStr) ? kCodeStr[index] : '\0');
+}
+
+void code_chars(unsigned code, unsigned char *out) {
+    out[0] = code_char(code & 31);
+    out[1] = code_char((code >> 5) & 31);
+    out[2] = code_char((code >> 10) & 63);
+}
 
 }  // namespace
 
 extern "C" {
 
 VOX_API int icf_only(unsigned code) {
-    b_putc(code_char(code & 31));
-    b_putc(code_char((code >> 5) & 31));
-    b_putc(code_char((code >> 10) & 63));
+    unsigned char bytes[3];
+    code_chars(code, bytes);
+    put_bytes(bytes, 3);
     return 0;
 }
 
 VOX_API int beg_icf(unsigned code) {
-    b_putc(kESC);
-    b_putc(kGS);
-    return icf_only(code);
+    unsigned char bytes[5] = {kESC, kGS};
+    code_chars(code, bytes + 2);
+    put_bytes(bytes, 5);
+    return 0;
 }
 
 VOX_API int end_icf(void) { return b_putc(kRS); }
@@ -43,27 +75,17 @@ VOX_API int out_icf(unsigned code) {
     return end_icf();
 }
 
-VOX_API void DecOutNoTerm(std::uint32_t value) { put_decimal(value & 0xFFFF, 10000); }
+VOX_API void DecOutNoTerm(std::uint32_t value) { put_decimal(value & 0xFFFF, 10000, false); }
 
-VOX_API int dec_out(std::uint32_t value) {
-    DecOutNoTerm(value);
-    return b_putc(kUS);
-}
+VOX_API int dec_out(std::uint32_t value) { return put_decimal(value & 0xFFFF, 10000, true); }
 
-VOX_API int long_out(std::uint32_t value) {
-    put_decimal(value, 1000000000u);
-    return b_putc(kUS);
-}
+VOX_API int long_out(std::uint32_t value) { return put_decimal(value, 1000000000u, true); }
 
-VOX_API int OutHexNibble(int value) {
-    int n = value & 15;
-    return b_putc(n < 10 ? n + 48 : n + 55);
-}
+VOX_API int OutHexNibble(int value) { return b_putc(hex_digit(value)); }
 
 VOX_API int hex_out(int value, int terminate) {
-    OutHexNibble(value >> 4);
-    OutHexNibble(value);
-    if (terminate) b_putc(kUS);
+    const unsigned char bytes[3] = {hex_digit(value >> 4), hex_digit(value), kUS};
+    put_bytes(bytes, terminate ? 3 : 2);
     return 0;
 }
 
@@ -71,8 +93,9 @@ VOX_API int HexOut8(int value) { return hex_out(value, 1); }
 VOX_API int HexOut8NoTerm(int value) { return hex_out(value, 0); }
 
 VOX_API int HexOut16(int value) {
-    hex_out(value >> 8, 0);
-    return hex_out(value, 1);
+    const unsigned char bytes[5] = {hex_digit(value >> 12), hex_digit(value >> 8), hex_digit(value >> 4),
+                                    hex_digit(value), kUS};
+    return put_bytes(bytes, 5);
 }
 
 VOX_API int hex_out16(int value) { return HexOut16(value); }

@@ -265,6 +265,14 @@ int stream_putc_slow(StreamState &s, int byte) {
     return 0;
 }
 
+int stream_put_block(StreamState &s, const unsigned char *bytes, int count) {
+    if (s.RedirectOutputFlag && s.RedirectPutBlockFunc) return s.RedirectPutBlockFunc(bytes, count);
+    for (int i = 0; i < count; ++i) stream_putc(s, bytes[i]);
+    return 0;
+}
+
+void redirect_output_blocks(PutBlockFunc put) { kernel().streams.RedirectPutBlockFunc = put; }
+
 }  // namespace vox
 
 using namespace vox;
@@ -393,7 +401,7 @@ VOX_API int b_read(int /*handle*/, unsigned char *buffer, int count) {
 }
 
 VOX_API int b_write(int /*handle*/, const unsigned char *buffer, int count) {
-    for (int i = 0; i < count; ++i) b_putc(buffer[i]);
+    stream_put_block(kernel().streams, buffer, count);
     return count;
 }
 
@@ -403,12 +411,15 @@ VOX_API int RedirectOutput(PutFunc put, UnputFunc unput) {
     StreamState &s = kernel().streams;
     s.RedirectPutFunc = put;
     s.RedirectUnputFunc = unput;
+    s.RedirectPutBlockFunc = nullptr;
     s.RedirectOutputFlag = 1;
     return 0;
 }
 
 VOX_API int RedirectOutputClose(void) {
-    kernel().streams.RedirectOutputFlag = 0;
+    StreamState &s = kernel().streams;
+    s.RedirectOutputFlag = 0;
+    s.RedirectPutBlockFunc = nullptr;
     return 0;
 }
 

@@ -34,6 +34,8 @@ using PutFunc = int (*)(int byte);
 using UnputFunc = int (*)(void);
 using GetFunc = int (*)(void);
 using UngetFunc = int (*)(int byte);
+// Takes `count` bytes at once where a PutFunc would take them one by one.
+using PutBlockFunc = int (*)(const unsigned char *bytes, int count);
 
 struct StreamState {
     int in_f = -1, ot_f = -1;
@@ -59,6 +61,7 @@ struct StreamState {
     int RedirectOutputFlag = 0;
     PutFunc RedirectPutFunc = nullptr;
     UnputFunc RedirectUnputFunc = nullptr;
+    PutBlockFunc RedirectPutBlockFunc = nullptr;  // see redirect_output_blocks
     int RedirectInputFlag = 0;
     GetFunc RedirectGetFunc = nullptr;
     UngetFunc RedirectUngetFunc = nullptr;
@@ -95,6 +98,15 @@ inline int stream_putc(StreamState &s, int byte) {
     }
     return stream_putc_slow(s, byte);
 }
+
+// Appends `count` bytes to the target: the same as b_putc of each, in one
+// call to the redirection's block function when it has one.
+int stream_put_block(StreamState &s, const unsigned char *bytes, int count);
+
+// Lets the current output redirection take several bytes per call: `put`
+// must do exactly what the redirection's PutFunc would do byte by byte.
+// RedirectOutput and RedirectOutputClose forget it.
+void redirect_output_blocks(PutBlockFunc put);
 
 // Brings BCntRead and the progress count up to date with the bytes the fast
 // path delivered, and sends the next read through the slow path, which

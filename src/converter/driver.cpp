@@ -637,7 +637,7 @@ VOX_API int tf_output_fdt(void) {
 }
 
 VOX_API int tf_frame_redout_start(void) {
-    RedirectOutput(tf_frame_putc, tf_frame_unput);
+    start_output_routing();
     conv().routing.redirect_mode = 1;
     return 0;
 }

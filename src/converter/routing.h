@@ -36,6 +36,10 @@ int placeholder_tbl_putc(int byte);
 // table_buff; -1 when there is none.
 int placeholder_tbl_unget();
 
+// Sends the target stream's output to the routing point: single bytes to
+// tf_frame_putc, a record's parameter bytes to frame_put_block.
+void start_output_routing();
+
 // Routes `count` bytes as tf_frame_putc routes each of them (progress
 // steps included), copying them in one step when they go to a buffer.
 int frame_put_block(const unsigned char *bytes, int count);
