@@ -133,6 +133,35 @@ TEST_F(StreamsTest, RedirectionPushBackOverflowAndCopyHook) {
     EXPECT_EQ(seen, "gauQgQgbgcuU");
 }
 
+thread_local std::string routed;
+int route_byte(int c) { return routed += char(c), 0; }
+int route_block(const unsigned char *bytes, int count) {
+    return routed += "[" + std::string(reinterpret_cast<const char *>(bytes), count) + "]", 0;
+}
+
+// Catches records that bypass an output redirection, a block function that outlives the
+// redirection it was given for (RedirectOutput and RedirectOutputClose must forget it), and blocks
+// that reach the target other than byte for byte when nothing is redirected.
+TEST_F(StreamsTest, OutputRedirectionTakesParametersAsBlocks) {
+    ASSERT_EQ(b_open(-1, open_target(), 2048), 0);
+    routed = "";
+    RedirectOutput(route_byte, nullptr);
+    dec_out(1440);  // no block function: byte by byte
+    redirect_output_blocks(route_block);
+    beg_icf(icf_code("SPF"));
+    HexOut16(0x1A2B);
+    long_out(4294967295u);
+    end_icf();
+    RedirectOutput(route_byte, nullptr);
+    HexOut8(0x0F);
+    redirect_output_blocks(route_block);
+    RedirectOutputClose();
+    dec_out(7);
+    b_close();
+    EXPECT_EQ(routed, "1440\x1f[\x1b\x1dSPF][1A2B\x1f][4294967295\x1f]\x1e" "0F\x1f");
+    EXPECT_EQ(read_file(dir.file("out")), "7\x1f");
+}
+
 // Catches take-back from a fresh target, take-back that touches the file for the pending block, and
 // take-back that cannot re-read written blocks beyond it; and take-back into a written block of a
 // pipe that does not fail, or that leaves the target anywhere but at the start of buffer 1 with
