@@ -266,8 +266,27 @@ int stream_putc_slow(StreamState &s, int byte) {
 }
 
 int stream_put_block(StreamState &s, const unsigned char *bytes, int count) {
-    if (s.RedirectOutputFlag && s.RedirectPutBlockFunc) return s.RedirectPutBlockFunc(bytes, count);
-    for (int i = 0; i < count; ++i) stream_putc(s, bytes[i]);
+    if (s.RedirectOutputFlag) {
+        if (s.RedirectPutBlockFunc) return s.RedirectPutBlockFunc(bytes, count);
+        for (int i = 0; i < count; ++i) s.RedirectPutFunc(bytes[i]);
+        return 0;
+    }
+    while (count > 0) {
+        // As stream_putc: the fast path stops short of a block's last byte,
+        // which the slow path stores and then switches blocks.
+        const long room = s.ot_ptr ? static_cast<long>(s.ot_eof - s.ot_ptr) - 1 : 0;
+        if (room <= 0) {
+            stream_putc_slow(s, *bytes++);
+            --count;
+            continue;
+        }
+        const int run = static_cast<int>(std::min<long>(room, count));
+        std::memcpy(s.ot_ptr, bytes, static_cast<std::size_t>(run));
+        s.ot_ptr += run;
+        s.BCntWritten += static_cast<unsigned>(run);
+        bytes += run;
+        count -= run;
+    }
     return 0;
 }
 

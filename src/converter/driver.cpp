@@ -608,7 +608,7 @@ VOX_API int tf_output_int_file(void) {
     StreamState &target = kernel().streams;
     unsigned char chunk[4096];
     for (int n = bufgets(body, chunk, sizeof chunk); n > 0; n = bufgets(body, chunk, sizeof chunk))
-        for (int i = 0; i < n; ++i) stream_putc(target, chunk[i]);
+        stream_put_block(target, chunk, n);
     tf_frame_redout_start();
     return 0;
 }

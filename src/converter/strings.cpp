@@ -115,20 +115,46 @@ void put_text_byte(int byte) {
     ++page_flags().para_char_cnt;
 }
 
+// Plain bytes of a String gathered into one routed block: the same output,
+// line position and character count as put_text_byte of each.  Whatever
+// else the String writes (a hexadecimal or special character) is written
+// after the run so far is flushed, so the order stays.
+class TextRun {
+  public:
+    void add(int byte) {
+        bytes_[count_++] = static_cast<unsigned char>(byte);
+        if (count_ == sizeof bytes_) flush();
+    }
+    void flush() {
+        if (count_ == 0) return;
+        frame_put_block(bytes_, count_);
+        StringState &s = st();
+        s.line_pos = wrap_add(s.line_pos, wrap_mul(count_, s.char_width));
+        page_flags().para_char_cnt += count_;
+        count_ = 0;
+    }
+
+  private:
+    unsigned char bytes_[256];
+    int count_ = 0;
+};
+
 // Reads String bytes up to the quote, a line end or the end of input;
 // true when the quote ended them.  A line end stays in the input.
 bool write_string_bytes() {
+    TextRun run;
     for (;;) {
         int c = preproc_getc();
+        if (c >= 0 && c != '\'' && c != '\r' && c != '\n' && c != '\\') {
+            run.add(c);
+            continue;
+        }
+        run.flush();
         if (c < 0) return false;
         if (c == '\'') return true;
         if (c == '\r' || c == '\n') {
             preproc_unget(c);
             return false;
-        }
-        if (c != '\\') {
-            put_text_byte(c);
-            continue;
         }
         int next = preproc_getc();
         if (next < 0) return false;
