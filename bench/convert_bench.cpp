@@ -2,7 +2,9 @@
 // MainEntryPoint call per iteration on a generated 20 MB ZEM document (in
 // the page cache after the first run), reported as bytes of source per
 // second.  The argument is the generator's side-flow spacing: a sidebar
-// flow every N pages (0: the main flow only).
+// flow every N pages (0: the main flow only).  BM_ConvertFormatting does
+// the same on the generator's formatting-heavy document (dense paragraph
+// and character formats, overrides, numbering, tabs and colours).
 //
 // Usage: vox42_convert_bench [google benchmark flags].  Files are made in a
 // fresh directory under $TMPDIR (or /tmp) and removed at the end.
@@ -11,7 +13,7 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
+#include <set>
 #include <string>
 
 #include "bench_support.h"
@@ -22,29 +24,35 @@ namespace {
 
 constexpr std::uint64_t kDocumentBytes = 20u << 20;
 
+// The documents made so far, by file name.
+std::set<std::string> &made() {
+    static std::set<std::string> names;
+    return names;
+}
+
 // The document of one shape, generated on first use.
-const std::string &document(std::uint32_t side_flow_every) {
-    static std::map<std::uint32_t, std::string> made;
-    auto found = made.find(side_flow_every);
-    if (found != made.end()) return found->second;
+std::string document(std::uint32_t side_flow_every, bool formatting_heavy) {
+    const std::string name = std::string(formatting_heavy ? "formatting-" : "generated-") +
+                             std::to_string(side_flow_every) + ".zem";
+    if (made().count(name)) return name;
     vox::bench::ZemShape shape;
     shape.bytes = kDocumentBytes;
     shape.side_flow_every = side_flow_every;
-    const std::string name = "generated-" + std::to_string(side_flow_every) + ".zem";
+    shape.formatting_heavy = formatting_heavy;
     if (!vox::bench::write_zem_file(name, shape)) {
         std::perror(name.c_str());
         std::exit(1);
     }
-    return made[side_flow_every] = name;
+    made().insert(name);
+    return name;
 }
 
 void remove_documents() {
-    for (std::uint32_t every : {0u, 4u, 32u}) unlink(("generated-" + std::to_string(every) + ".zem").c_str());
+    for (const std::string &name : made()) unlink(name.c_str());
     unlink("target.icf");
 }
 
-void BM_ConvertGenerated(benchmark::State &state) {
-    const std::string &source = document(static_cast<std::uint32_t>(state.range(0)));
+void convert(benchmark::State &state, const std::string &source) {
     char quiet[] = "-N";
     char *options[] = {quiet, nullptr};
     for (auto _ : state) {
@@ -56,7 +64,16 @@ void BM_ConvertGenerated(benchmark::State &state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kDocumentBytes));
 }
+
+void BM_ConvertGenerated(benchmark::State &state) {
+    convert(state, document(static_cast<std::uint32_t>(state.range(0)), false));
+}
 BENCHMARK(BM_ConvertGenerated)->Arg(32)->Arg(4)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ConvertFormatting(benchmark::State &state) {
+    convert(state, document(static_cast<std::uint32_t>(state.range(0)), true));
+}
+BENCHMARK(BM_ConvertFormatting)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

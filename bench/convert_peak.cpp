@@ -1,9 +1,10 @@
 // Throughput and peak memory of one large conversion.
 //
 //   vox42_convert_peak [MEGABYTES] [--side-every N] [--page-bytes N]
-//                      [--seed N] [--version-level L]
+//                      [--seed N] [--version-level L] [--formatting]
 //
-// Generates a ZEM document of MEGABYTES (default 200) into a fresh
+// Generates a ZEM document of MEGABYTES (default 200; with --formatting,
+// one dense in paragraph and character formatting) into a fresh
 // directory under $TMPDIR (or /tmp), converts it once through
 // libvox42.so's MainEntryPoint in a child process, and prints the source
 // MB/s (wall clock; also per CPU second, for a busy machine) and the
@@ -49,6 +50,8 @@ bool parse(int argc, char **argv, Settings &s) {
             s.shape.seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
         else if (arg == "--version-level" && has_value)
             s.version_level = argv[++i];
+        else if (arg == "--formatting")
+            s.shape.formatting_heavy = true;
         else if (arg[0] != '-' && std::atof(arg.c_str()) > 0)
             s.megabytes = std::atof(arg.c_str());
         else
@@ -98,7 +101,7 @@ int main(int argc, char **argv) {
     if (!parse(argc, argv, s)) {
         std::fprintf(stderr,
                      "usage: vox42_convert_peak [MEGABYTES] [--side-every N] [--page-bytes N] [--seed N] "
-                     "[--version-level L]\n");
+                     "[--version-level L] [--formatting]\n");
         return 64;
     }
     vox::bench::BenchDir dir;
@@ -110,8 +113,9 @@ int main(int argc, char **argv) {
     }
     const double gen_seconds = vox::bench::seconds_since(gen_start);
     const double source_mb = static_cast<double>(file_size(source)) / kMB;
-    std::printf("source: %.1f MB generated in %.1f s (page text %u bytes, a side flow every %u pages)\n",
-                source_mb, gen_seconds, s.shape.page_text_bytes, s.shape.side_flow_every);
+    std::printf("source: %.1f MB generated in %.1f s (%s, page text %u bytes, a side flow every %u pages)\n",
+                source_mb, gen_seconds, s.shape.formatting_heavy ? "formatting-heavy" : "plain",
+                s.shape.page_text_bytes, s.shape.side_flow_every);
 
     const Outcome out = convert_in_child(source, target, s.version_level);
     const double target_mb = static_cast<double>(file_size(target)) / kMB;
