@@ -100,7 +100,8 @@ TEST_F(ColoursTest, SeparationsOfVersionThree) {
 }
 
 // Catches the look-up reading past the records counted, a record found in
-// a file that cannot be read or positioned, a result that is not a copy
+// a file that cannot be read or positioned, the file read again while its
+// records are held, a stored colour not found, a result that is not a copy
 // of the first match, the codes of tf_cmyk_conv_color, and a failed seek or
 // write of the colour file not ending the run with 17 or 4.
 TEST_F(ColoursTest, LookUpInTheColourFile) {
@@ -119,11 +120,19 @@ TEST_F(ColoursTest, LookUpInTheColourFile) {
     EXPECT_EQ(tf_get_cmyk_node("Blue"), nullptr);
     use_host_files(true);
     c.cmyk_fh = VOXopen(conv().driver.cmyk_name, 3, 1), c.num_cmyk_colors = 3;
+    forget_list_cache(list_files().colours);  // the file opened anew under the converter
     host_files().fail_seek_at = host_files().seeks + 1;
     EXPECT_EQ(tf_get_cmyk_node("Blue"), nullptr);
     host_files().fail_read_at = host_files().reads + 1;
     EXPECT_EQ(tf_get_cmyk_node("Blue"), nullptr);
     EXPECT_NE(tf_get_cmyk_node("Blue"), nullptr);
+    // Read once, the records answer from memory until a colour is stored.
+    const long reads = host_files().reads;
+    EXPECT_NE(tf_get_cmyk_node("Grey"), nullptr);
+    EXPECT_EQ(tf_get_cmyk_node("Teal"), nullptr);
+    EXPECT_EQ(host_files().reads, reads);
+    convert(catalog(color("Teal", 100, 0, 30, 10)));
+    EXPECT_NE(tf_get_cmyk_node("Teal"), nullptr);
     // Storing a colour: a failed seek ends the run with 17, a short write with 4.
     for (long HostFilePlan::*at : {&HostFilePlan::fail_seek_at, &HostFilePlan::zero_write_at}) {
         TearDown(), SetUp(), use_host_files(true);

@@ -10,6 +10,7 @@
 #include "common/int32.h"
 #include "common/records.h"
 #include "converter/conversion.h"
+#include "converter/list_files.h"
 
 namespace vox {
 namespace {
@@ -80,17 +81,16 @@ extern "C" {
 VOX_API CmykColorRecord *tf_get_cmyk_node(const char *name) {
     ColourState &c = colours();
     if (name == nullptr || c.cmyk_fh < 0) return nullptr;
-    if (VOXlseek(c.cmyk_fh, 0, 0) != 0) return nullptr;
-    unsigned char bytes[kColorRecordSize];
     CmykColorRecord color{};
-    for (int i = 0; i < c.num_cmyk_colors; ++i) {
-        if (VOXread(c.cmyk_fh, bytes, kColorRecordSize) != kColorRecordSize) return nullptr;
+    using Record = unsigned char[kColorRecordSize];
+    auto named = [&](const Record &bytes) {
         load_color_record(bytes, color);
-        if (std::strcmp(color.name, name) != 0) continue;
-        c.cmyk_node = color;
-        return &c.cmyk_node;
-    }
-    return nullptr;
+        return std::strcmp(color.name, name) == 0;
+    };
+    ListCache &cache = list_files().colours;
+    if (find_list_record<kColorRecordSize>(c.cmyk_fh, cache, c.num_cmyk_colors, named) < 0) return nullptr;
+    c.cmyk_node = color;
+    return &c.cmyk_node;
 }
 
 VOX_API int tf_cmyk_conv_color(const char *name) {

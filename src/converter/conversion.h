@@ -10,6 +10,7 @@
 #include "common/api.h"
 #include "converter/driver.h"
 #include "converter/formatting_state.h"
+#include "converter/list_files.h"
 #include "converter/pages.h"
 #include "converter/preprocess.h"
 #include "converter/strings.h"
@@ -64,6 +65,7 @@ struct Conversion {
     TableState tables;
     FrameState frames;
     ColourState colours;
+    ListFilesState list_files;
     DriverState driver;
 };
 

@@ -326,6 +326,7 @@ void end_color() {
     unsigned char record[kColorRecordSize];
     store_color_record(c.curr_cmyk_color, record);
     if (VOXwrite(c.cmyk_fh, record, kColorRecordSize) != kColorRecordSize) tf_frame_exit(kWriteFailed);
+    note_list_write(list_files().colours, c.cmyk_fh, offset, record, kColorRecordSize);
     ++c.num_cmyk_colors;
 }
 

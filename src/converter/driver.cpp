@@ -167,6 +167,7 @@ int release_conversion(int code) {
     steps.run(tf_free_page_list);
     steps.run(tf_free_frame_list);
     steps.run(delete_list_files);
+    steps.run(free_list_caches);
     steps.run(free_conversion_lists);
     steps.run(free_hidden_flow);
     steps.run(close_streams_and_files);

@@ -12,6 +12,7 @@
 #include "converter/conversion.h"
 #include "converter/dispatch.h"
 #include "converter/driver.h"
+#include "converter/list_files.h"
 #include "converter/pending_handlers.h"
 #include "converter/routing.h"
 #include "converter/strings.h"
@@ -90,6 +91,13 @@ void write_or_exit(int handle, const unsigned char *bytes, int count) {
     if (VOXwrite(handle, bytes, static_cast<unsigned>(count)) != count) tf_frame_exit(kWriteFailed);
 }
 
+// A list file lookup's result, ending the run when the file could not be
+// positioned for reading.
+int found_or_exit(int index) {
+    if (index == kListSeekFailed) tf_frame_exit(kSeekFailed);
+    return index;
+}
+
 std::int32_t entry_style_number(const unsigned char *entry) { return get_be32(entry); }
 
 void entry_tag(const unsigned char *entry, char (&tag)[kEntryTagSize]) {
@@ -130,15 +138,18 @@ constexpr const char *kFaceWords[] = {"bold", "italic", "oblique", "demi", "pitc
 int find_listed_font(const char *name) {
     DriverState &d = driver();
     if (d.num_fonts == 0) return 0;
-    seek_or_exit(d.font_list_handle, 0);
-    for (int i = 0; i < d.num_fonts; ++i) {
-        unsigned char entry[kFontRecordSize];
-        if (VOXread(d.font_list_handle, entry, kFontRecordSize) != kFontRecordSize) return 0;
+    int number = 0;
+    using Record = unsigned char[kFontRecordSize];
+    auto named = [&](const Record &entry) {
         char listed[kFontRecordNameSize + 1];
         read_field(listed, entry + 4, kFontRecordNameSize);
-        if (std::strcmp(listed, name) == 0) return get_be32(entry);
-    }
-    return 0;
+        if (std::strcmp(listed, name) != 0) return false;
+        number = get_be32(entry);
+        return true;
+    };
+    ListCache &cache = list_files().font_list;
+    found_or_exit(find_list_record<kFontRecordSize>(d.font_list_handle, cache, d.num_fonts, named));
+    return number;
 }
 
 int append_font(const char *name) {
@@ -147,8 +158,10 @@ int append_font(const char *name) {
     unsigned char entry[kFontRecordSize] = {};
     put_be32(entry, number);
     copy_field(reinterpret_cast<char *>(entry + 4), kFontRecordNameSize, name);
-    seek_or_exit(d.font_list_handle, static_cast<long>(number - 1) * kFontRecordSize);
+    const long offset = static_cast<long>(number - 1) * kFontRecordSize;
+    seek_or_exit(d.font_list_handle, offset);
     write_or_exit(d.font_list_handle, entry, kFontRecordSize);
+    note_list_write(list_files().font_list, d.font_list_handle, offset, entry, kFontRecordSize);
     return number;
 }
 
@@ -162,14 +175,15 @@ bool find_char_format(const char *tag, unsigned char (&entry)[kCharFormatEntrySi
     const FontState &f = fonts();
     const int handle = driver().font_cat_handle;
     if (f.num_font_entries == 0) return false;
-    seek_or_exit(handle, 0);
-    for (int i = 0; i < f.num_font_entries; ++i) {
-        if (VOXread(handle, entry, kCharFormatEntrySize) != kCharFormatEntrySize) return false;
+    using Record = unsigned char[kCharFormatEntrySize];
+    auto tagged = [&](const Record &bytes) {
+        std::memcpy(entry, bytes, kCharFormatEntrySize);
         char stored[kEntryTagSize];
         entry_tag(entry, stored);
-        if (std::strcmp(stored, tag) == 0) return true;
-    }
-    return false;
+        return std::strcmp(stored, tag) == 0;
+    };
+    return found_or_exit(find_list_record<kCharFormatEntrySize>(handle, list_files().char_catalog,
+                                                                f.num_font_entries, tagged)) >= 0;
 }
 
 // The character part of the format being stored: what the <Font stated.
@@ -187,8 +201,10 @@ FontStateRecord stated_char_part() {
 
 void write_char_entry(int number, const unsigned char (&entry)[kCharFormatEntrySize]) {
     const int handle = driver().font_cat_handle;
-    seek_or_exit(handle, static_cast<long>(number - 1) * kCharFormatEntrySize);
+    const long offset = static_cast<long>(number - 1) * kCharFormatEntrySize;
+    seek_or_exit(handle, offset);
     write_or_exit(handle, entry, kCharFormatEntrySize);
+    note_list_write(list_files().char_catalog, handle, offset, entry, kCharFormatEntrySize);
 }
 
 // What a character format changes in the current state when applied.

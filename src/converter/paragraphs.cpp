@@ -13,6 +13,7 @@
 #include "converter/conversion.h"
 #include "converter/driver.h"
 #include "converter/fonts.h"
+#include "converter/list_files.h"
 #include "converter/pages.h"
 #include "converter/tabs.h"
 #include "converter/routing.h"
@@ -37,7 +38,6 @@ constexpr int kLineHeight = 240;       // char_height: the nominal line height, 
 constexpr int kHalfLine = kLineHeight / 2;
 constexpr int kDefaultPitchSize = 200; // a font size of 0 counts as this
 constexpr int kPlacementWordSize = 32; // room for "SideheadFirstBaseline"
-constexpr int kEntriesPerRead = 16;    // catalog entries read at a time
 constexpr int kCharPartOffsetInEntry = 140;
 
 ParagraphFormatState &pgf() { return conv().paragraph_formats; }
@@ -85,21 +85,7 @@ void write_catalog_entry(const PgfCatalogEntry &entry, int index) {
     unsigned char bytes[kPgfEntrySize];
     encode_pgf_entry(entry, bytes);
     if (VOXwrite(catalog_handle(), bytes, kPgfEntrySize) != kPgfEntrySize) tf_frame_exit(kWriteFailed);
-}
-
-// Reads up to `count` entries at the file position into `bytes`; returns
-// the number of whole entries read.  A transport may deliver a large read
-// in parts, so reading goes on until the end of the file or an error.
-int read_catalog_entries(unsigned char (*bytes)[kPgfEntrySize], int count) {
-    auto *to = reinterpret_cast<unsigned char *>(bytes);
-    const unsigned wanted = static_cast<unsigned>(count) * kPgfEntrySize;
-    unsigned got = 0;
-    while (got < wanted) {
-        int n = VOXread(catalog_handle(), to + got, wanted - got);
-        if (n <= 0) break;
-        got += static_cast<unsigned>(n);
-    }
-    return static_cast<int>(got / kPgfEntrySize);
+    note_list_write(list_files().pgf_catalog, catalog_handle(), offset, bytes, kPgfEntrySize);
 }
 
 // --- writing records ---------------------------------------------------------------------
@@ -423,22 +409,18 @@ VOX_API int tf_store_pgfcat_data(PgfCatalogEntry *entry) {
 VOX_API int tf_get_table_idx(const char *tag, PgfCatalogEntry *entry_out) {
     int remaining = fonts().cat_idx;
     if (remaining <= 0 || catalog_handle() < 0) return -1;
-    if (VOXlseek(catalog_handle(), 0, SEEK_SET) != 0) tf_frame_exit(kSeekFailed);
-    unsigned char bytes[kEntriesPerRead][kPgfEntrySize];
-    for (int index = 0; remaining > 0;) {
-        int wanted = std::min(remaining, kEntriesPerRead);
-        int got = read_catalog_entries(bytes, wanted);
-        for (int i = 0; i < got; ++i, ++index) {
-            char entry_tag[kPgfEntryTagSize];  // the entry's first field
-            get_field(entry_tag, bytes[i], sizeof entry_tag);
-            if (std::strcmp(entry_tag, tag) != 0) continue;
-            decode_pgf_entry(bytes[i], *entry_out);
-            return index;
-        }
-        if (got < wanted) break;
-        remaining -= got;
-    }
-    return -1;
+    using Entry = unsigned char[kPgfEntrySize];
+    auto tagged = [&](const Entry &bytes) {
+        char entry_tag[kPgfEntryTagSize];  // the entry's first field
+        get_field(entry_tag, bytes, sizeof entry_tag);
+        if (std::strcmp(entry_tag, tag) != 0) return false;
+        decode_pgf_entry(bytes, *entry_out);
+        return true;
+    };
+    ListCache &cache = list_files().pgf_catalog;
+    const int index = find_list_record<kPgfEntrySize>(catalog_handle(), cache, remaining, tagged);
+    if (index == kListSeekFailed) tf_frame_exit(kSeekFailed);
+    return index;
 }
 
 VOX_API int tf_set_catalog_vars(const char *tag) {
