@@ -6,6 +6,7 @@
 // is the stream layer's business.
 #include "common/layout_records.h"
 
+#include "common/int32.h"
 #include "common/kernel_state.h"
 #include "common/records.h"
 
@@ -36,11 +37,6 @@ int stop_count(const RulerState &r) {
 
 int column_unit(const RulerState &r) { return r.VOXTwipFlag ? kColumnTwips : 1; }
 
-// Positions wrap like the 32-bit values they are instead of overflowing.
-std::int32_t wrapping_add(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-
 // Decimal parameters take the low 16 bits of their value.
 void dec_param(std::int64_t value) { dec_out(static_cast<std::uint32_t>(value)); }
 
@@ -51,7 +47,7 @@ void copy_slot(RulerState &r, int to, int from) {
 }
 
 void shift_ruler(RulerState &r, std::int32_t by) {
-    for (int i = 0, n = stop_count(r); i < n; ++i) r.c_tab_stop[i] = wrapping_add(r.c_tab_stop[i], by);
+    for (int i = 0, n = stop_count(r); i < n; ++i) r.c_tab_stop[i] = wrap_add(r.c_tab_stop[i], by);
 }
 
 // ---- NTB -----------------------------------------------------------------
@@ -72,7 +68,7 @@ int kind_nibble(unsigned char kind) {
 void write_stop_map(const RulerState &r, std::int32_t offset) {
     unsigned char map[kMapBytes] = {};
     for (int i = 0, n = stop_count(r); i < n; ++i) {
-        std::uint32_t p = static_cast<std::uint32_t>(wrapping_add(r.c_tab_stop[i], offset));
+        std::uint32_t p = static_cast<std::uint32_t>(wrap_add(r.c_tab_stop[i], offset));
         if (r.VOXTwipFlag) p = (p + kColumnTwips / 2) / kColumnTwips;
         if (p < 8u * kMapBytes) map[p / 8] |= 0x80 >> (p % 8);
     }
@@ -146,7 +142,7 @@ VOX_API int OutNTB(std::int32_t offset) {
     write_stop_leaders(r, listed);
     if (r.VOXTwipFlag) {
         dec_out(static_cast<std::uint32_t>(n));
-        for (int i = 0; i < n; ++i) dec_out(static_cast<std::uint32_t>(wrapping_add(r.c_tab_stop[i], offset)));
+        for (int i = 0; i < n; ++i) dec_out(static_cast<std::uint32_t>(wrap_add(r.c_tab_stop[i], offset)));
     }
     return end_icf();
 }
@@ -241,8 +237,8 @@ VOX_API int OutTempMargin(std::int32_t left, std::int32_t first, int shift, std:
     RulerState &r = ruler();
     if (shift) {
         shift_ruler(r, margin);
-        left = wrapping_add(left, margin);
-        first = wrapping_add(first, margin);
+        left = wrap_add(left, margin);
+        first = wrap_add(first, margin);
     }
     const int at_left = InsertTab(left, kVirtual);
     const int at_first = InsertTab(first, kVirtual);
