@@ -222,7 +222,7 @@ extern "C" {
 VOX_API int tf_prepare_4_text_output(void) {
     Conversion &c = conv();
     StringNeighbourFlags &flags = c.strings.others;
-    const ParagraphFormatState &pgf = pgf_format();
+    ParagraphFormatState &pgf = pgf_format();
     c.text_flows.chars_seen = 1;
     if (flags.first_string_seen) {
         tf_output_pgf_data();
@@ -232,7 +232,12 @@ VOX_API int tf_prepare_4_text_output(void) {
     tf_handle_end_font();
     FontState &f = fonts();
     if (f.curr_lang != f.def_curr_lang) output_lang_change();
-    if (pgf.keep_with_next && pgf.output_kwn) out_icf(kKWN);
+    // output_kwn says the record is still to be written for this paragraph:
+    // once written, the paragraph's further lines do not repeat it.
+    if (pgf.keep_with_next && pgf.output_kwn) {
+        out_icf(kKWN);
+        pgf.output_kwn = 0;
+    }
     // Attributes equal to those last written but not the paragraph's own are
     // written again in full: the attribute writer compares with
     // last_seen_attr, so that is set back to the paragraph's bits first.
