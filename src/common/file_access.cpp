@@ -47,9 +47,13 @@ bool local_exists(const char *name) {
 
 // Mode 2: replace an existing file.  A file that cannot be removed is made
 // writable for everybody and removed again; when that fails the conversion
-// cannot write its output and ends with code 1.
+// cannot write its output and ends with code 1 (opening the old file would
+// write over it without shortening it).  A directory is left alone, its
+// permissions untouched: the open that follows fails and the caller says
+// what could not be opened.
 void remove_for_replace(const char *name) {
-    if (!local_exists(name) || sys().unlink(name) == 0) return;
+    struct stat st;
+    if (::stat(name, &st) != 0 || S_ISDIR(st.st_mode) || sys().unlink(name) == 0) return;
     if (sys().chmod(name, 0666) != 0) err_exit(1);
     if (sys().unlink(name) != 0) err_exit(1);
 }
