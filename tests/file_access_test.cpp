@@ -14,8 +14,7 @@ namespace vox {
 struct Faults {
     int unlinks = 0;  // unlink calls that fail next; -1 all of them
     bool chmod_fails = false, refuse_read_write = false;
-    int interruptions = 0;  // writes that fail with EINTR first
-    int write_errno = 0;    // then every write fails with this
+    int interruptions = 0, write_errno = 0;  // writes that fail with EINTR first, then each with write_errno
 };
 static thread_local Faults faults;
 
@@ -31,13 +30,13 @@ static ssize_t failing_write(int fd, const void *buffer, size_t count) {
     return faults.write_errno ? (errno = faults.write_errno, -1) : ::write(fd, buffer, count);
 }
 
+static const LocalSyscalls kFailing = {failing_open, ::read, failing_write, ::lseek,
+                                       ::close, failing_unlink, failing_chmod};
+
 class FileAccessTest : public test::KernelTest {
   protected:
-    void SetUp() override {
-        test::KernelTest::SetUp();
-        faults = Faults();
-        kernel().files.sys = {failing_open, ::read, failing_write, ::lseek, ::close, failing_unlink, failing_chmod};
-    }
+    void SetUp() override { test::KernelTest::SetUp(), faults = Faults(), kernel().files.sys = kFailing; }
+    void TearDown() override { RemovePurgeableFiles(), test::KernelTest::TearDown(); }  // closes what a test opened
     int open_file(const std::string &n, int mode, int kind = 0) { return VOXopen(dir.file(n).c_str(), mode, kind); }
     PurgeState &purge = kernel().purge;
     test::TempDir dir;
@@ -46,8 +45,12 @@ class FileAccessTest : public test::KernelTest {
 // Catches mode 2 not replacing a read-only file, 3 and 4 not creating a missing
 // file, 3 not keeping or 4 not appending to an existing one (and appending to
 // a new one), a file not read-write non-blocking, other modes not read-only.
-TEST_F(FileAccessTest, OpenModes) {
-    for (auto [name, text] : {std::pair{"ro", "old content"}, {"upd", "abcdef"}, {"app", "abc"}})
+// Through the override table: a stubborn old file not made writable and
+// removed again (or code 1 not given when it stays, after either call), no
+// write-only fallback, an interrupted write not retried and a failed one not
+// reported.
+TEST_F(FileAccessTest, LocalOpenModesAndCallFailures) {
+    for (auto [name, text] : {std::pair{"ro", "old content"}, {"upd", "abcdef"}, {"app", "abc"}, {"out.icf", "old"}})
         test::write_file(dir.file(name), text);
     ASSERT_EQ(chmod(dir.file("ro").c_str(), 0444), 0);
     const struct { const char *name; int mode, append; const char *after; } cases[] = {
@@ -61,73 +64,55 @@ TEST_F(FileAccessTest, OpenModes) {
     }
     for (int mode : {1, 0, 5, -1}) EXPECT_EQ(fcntl(open_file("upd", mode), F_GETFL) & O_ACCMODE, O_RDONLY) << mode;
     EXPECT_EQ(open_file("missing.zem", 1), -1);
-    RemovePurgeableFiles();  // closes what the test opened
-}
-
-// Catches, through the override table: a stubborn old file not made writable
-// and removed again (or code 1 not given when it stays), a removal tried when
-// there is nothing to remove, no write-only fallback, an interrupted write
-// not retried and a failed one not reported.
-TEST_F(FileAccessTest, LocalCallFailures) {
-    test::write_file(dir.file("out.icf"), "old");
-    faults.unlinks = -1;
-    EXPECT_EQ(test::exit_code_of([&] { open_file("out.icf", 2); }), 1);
-    faults = Faults{1, true};  // the first removal fails, and so does making the file writable
-    EXPECT_EQ(test::exit_code_of([&] { open_file("out.icf", 2); }), 1);
-    EXPECT_EQ(test::read_file(dir.file("out.icf")), "old");
-    faults = Faults{1};
-    EXPECT_EQ(VOXclose(open_file("out.icf", 2)), 0);
-    EXPECT_EQ(test::read_file(dir.file("out.icf")), "");
-    faults = Faults{-1, false, true};
+    // Every removal fails; the first one and chmod; only the first one.
+    for (auto [f, code, after] : {std::tuple{Faults{-1}, 1, "old"}, {Faults{1, true}, 1, "old"}, {Faults{1}, -1, ""}}) {
+        faults = f;
+        EXPECT_EQ(test::exit_code_of([&] { VOXclose(open_file("out.icf", 2)); }), code) << f.unlinks << f.chmod_fails;
+        EXPECT_EQ(test::read_file(dir.file("out.icf")), after) << f.unlinks << f.chmod_fails;
+    }
+    faults = Faults{-1, false, true, 2};  // two interruptions
     int h = open_file("fresh.icf", 2);
-    EXPECT_EQ(fcntl(h, F_GETFL) & O_ACCMODE, O_WRONLY);
-    faults.interruptions = 2;
-    EXPECT_EQ(VOXwrite(h, "abc", 3), 3);
+    EXPECT_EQ(std::make_pair(fcntl(h, F_GETFL) & O_ACCMODE, VOXwrite(h, "abc", 3)), std::make_pair(O_WRONLY, 3));
     faults.write_errno = ENOSPC;
     EXPECT_EQ(VOXwrite(h, "def", 3), -1);
     EXPECT_EQ(test::read_file(dir.file("fresh.icf")), "abc");
-    RemovePurgeableFiles();  // closes what the test opened
 }
 
 // Catches the standard stream names opened as files or ever closed, a
 // temporary file (kind 3, mode 2 or 3) not listed for purging, any other file
-// not listed as open, and close or unlink not withdrawing what they should.
-TEST_F(FileAccessTest, StandardStreamsAndPurgeRegistration) {
-    EXPECT_EQ(VOXopen("stdout", 2, 3), STDOUT_FILENO);
-    EXPECT_EQ(VOXopen("stdin", 1, 3), STDIN_FILENO);
+// not listed as open, and close or unlink not withdrawing what they should;
+// and through the host's functions: an operation not routed to them, its
+// arguments or results changed on the way, and host files touching the
+// local purge lists.
+TEST_F(FileAccessTest, StandardStreamsPurgeRegistrationAndHostFunctions) {
+    EXPECT_EQ(std::make_pair(VOXopen("stdout", 2, 3), VOXopen("stdin", 1, 3)),
+              std::make_pair(STDOUT_FILENO, STDIN_FILENO));
     EXPECT_EQ(VOXclose(STDOUT_FILENO) + VOXclose(STDIN_FILENO) + VOXclose(-1), 0);
     EXPECT_NE(fcntl(STDOUT_FILENO, F_GETFD), -1);
     int created = open_file("a.tmp", 2, 3), updated = open_file("b.tmp", 3, 3);
     int target = open_file("out.icf", 2, 2), reader = open_file("a.tmp", 1, 3);  // read: not purgeable
-    EXPECT_EQ(purge.PurgeableFileName[0] + (" " + std::string(purge.PurgeableFileName[1])),
-              dir.file("a.tmp") + " " + dir.file("b.tmp"));
-    EXPECT_EQ(std::make_tuple(purge.PurgeableFileHandle[0], purge.PurgeableFileHandle[1], purge.OpenFileHandle[0],
-                              purge.OpenFileHandle[1]), std::make_tuple(created, updated, target, reader));
-    EXPECT_EQ(VOXclose(created) + VOXclose(target), 0);
-    EXPECT_EQ(std::make_tuple(purge.PurgeableFileHandle[0], purge.OpenFileHandle[0]), std::make_tuple(-1, -1));
-    EXPECT_EQ(VOXunlink(dir.file("a.tmp").c_str()), 0);
-    EXPECT_EQ(purge.PurgeableFileName[0], nullptr);
+    EXPECT_EQ(std::make_tuple(std::string(purge.PurgeableFileName[0]), std::string(purge.PurgeableFileName[1]),
+                              purge.PurgeableFileHandle[0], purge.PurgeableFileHandle[1], purge.OpenFileHandle[0],
+                              purge.OpenFileHandle[1]),
+              std::make_tuple(dir.file("a.tmp"), dir.file("b.tmp"), created, updated, target, reader));
+    EXPECT_EQ(VOXclose(created) + VOXclose(target) + VOXunlink(dir.file("a.tmp").c_str()), 0);
+    EXPECT_EQ(std::make_tuple(purge.PurgeableFileHandle[0], purge.OpenFileHandle[0], purge.PurgeableFileName[0]),
+              std::make_tuple(-1, -1, nullptr));  // the handles withdrawn by close, the name by unlink
     RemovePurgeableFiles();
-}
-
-// Catches an operation not routed to the host's function, its arguments or
-// results changed on the way, and host files touching the local purge lists.
-TEST_F(FileAccessTest, HostFunctionsReceiveEveryOperation) {
     test::use_host_files(true);
     std::string a = dir.file("a.tmp"), b = dir.file("b.tmp");
     test::write_file(a, "he");
     int h = VOXopen(a.c_str(), 4, 3);  // the host appends only when it gets mode 4
     char buf[8] = {};
-    EXPECT_EQ((std::vector<long>{VOXwrite(h, "llo", 3), VOXlseek(h, 1, SEEK_SET), VOXread(h, buf, 3), VOXclose(h),
-                                 VOXGetSize(a.c_str()), VOXrename(a.c_str(), b.c_str()), VOXCheckExist(a.c_str())}),
-              (std::vector<long>{3, 1, 3, 0, 5, 0, -1}));
-    EXPECT_STREQ(buf, "ell");
     LogPurgeableFileName(b.c_str(), -1);
-    EXPECT_EQ(VOXunlink(b.c_str()), 0);
-    EXPECT_TRUE(dir.entries().empty());
+    EXPECT_EQ((std::vector<long>{VOXwrite(h, "llo", 3), VOXlseek(h, 1, SEEK_SET), VOXread(h, buf, 3), VOXclose(h),
+                                 VOXGetSize(a.c_str()), VOXrename(a.c_str(), b.c_str()), VOXCheckExist(a.c_str()),
+                                 VOXunlink(b.c_str())}),
+              (std::vector<long>{3, 1, 3, 0, 5, 0, -1, 0}));
+    EXPECT_EQ(dir.entries(), std::vector<std::string>{"out.icf"});  // the local target; b.tmp went through the host
     // Only the local back end registers handles and withdraws names.
-    EXPECT_EQ(std::make_tuple(test::host_files().calls, purge.OpenFileHandle[0], purge.PurgeableFileName[0] != nullptr),
-              std::make_tuple(9L, -1, true));
+    EXPECT_EQ(std::make_tuple(test::host_files().calls, purge.OpenFileHandle[0], purge.PurgeableFileName[0] != nullptr,
+                              std::string(buf)), std::make_tuple(9L, -1, true, "ell"));
 }
 
 // Catches a wrong split of a path into name, directory and extension (on '/'
@@ -151,21 +136,18 @@ TEST_F(FileAccessTest, FileNameParts) {
 // (under the address checker), no fallback to direct blocks for records over
 // 4096 (or one not released), and no code 8 (or a leak) when none can be had.
 TEST_F(FileAccessTest, PipeBuffers) {
-    kernel().settings.max_pipe_buf_len = 100;
-    EXPECT_EQ(VOXOSInitialize(), 0);
-    EXPECT_EQ(kernel().memory.MemoryChainLast + kBlockHeaderSize, kernel().files.in_pipe_buffer);
-    kernel().files.out_pipe_buffer[103] = 1;
-    VOXFreeAll();
-    kernel().settings.max_pipe_buf_len = 8000;
-    test::CountingAllocator::install(1);
-    EXPECT_EQ(InitIFSPipes(), 0);
-    EXPECT_TRUE(kernel().files.pipe_buffers_direct);
-    VOXFreeAll();
-    EXPECT_EQ(test::CountingAllocator::outstanding(), 0);
-    kernel().settings.max_pipe_buf_len = 100;
-    test::CountingAllocator::install(2);
-    EXPECT_EQ(test::exit_code_of([] { InitIFSPipes(); }), 8);
-    EXPECT_EQ(test::CountingAllocator::outstanding(), 0);
+    // Nothing fails; the first block fails: direct blocks for 8000 bytes; the second: code 8 for 100.
+    for (auto [length, fail_at, code] : {std::tuple{100, 0L, -1}, {8000, 1L, -1}, {100, 2L, 8}}) {
+        kernel().settings.max_pipe_buf_len = length;
+        test::CountingAllocator::install(fail_at);
+        EXPECT_EQ(test::exit_code_of([] { EXPECT_EQ(VOXOSInitialize(), 0); }), code);
+        EXPECT_EQ(kernel().files.pipe_buffers_direct, length > 4096) << length;
+        // Tracked (the last block of the chain), with room for 104 bytes.
+        EXPECT_TRUE(fail_at || kernel().memory.MemoryChainLast + kBlockHeaderSize == kernel().files.in_pipe_buffer);
+        if (fail_at == 0) kernel().files.out_pipe_buffer[103] = 1;
+        VOXFreeAll();
+        EXPECT_EQ(test::CountingAllocator::outstanding(), 0) << length;
+    }
 }
 
 }  // namespace vox

@@ -1,18 +1,19 @@
 // Paragraph numbering: format escapes, reading the number text, the
 // numbering definition PND (levels, prefixes and suffixes, the repeated
 // format, series letters), the PGN level number, the number text between
-// PGN and EPN, the number at the paragraph end, and the number font.
-// Output is routed into the flow buffer as in a run; the records other
-// modules write while text output is prepared are left out of the
-// comparisons (see numbering_records).
+// PGN and EPN, and the number font.  Output is routed into the flow buffer
+// as in a run; the records other modules write while text output is
+// prepared are left out of the comparisons (see numbering_records).  The
+// number-* and numbering-series-and-repeat documents pin the usual
+// definitions (a series with two levels, a "\t" suffix, a repeated format,
+// a series resumed after another), the number at the paragraph end or at
+// its start, a number with a tab, and a number font applied and left.
 #include <cstring>
 
 #include "common/streams.h"
 #include "common/temp_buffers.h"
-#include "converter/dispatch.h"
 #include "converter/numbering.h"
 #include "converter/routing.h"
-#include "converter/token_reader.h"
 #include "icf_render.h"
 #include "test_support.h"
 
@@ -20,8 +21,6 @@ namespace vox::test {
 namespace {
 
 using Strings = std::vector<std::string>;
-std::string open(int token) { return "<" + std::to_string(token) + "\xfe"; }
-std::string stmt(int token, const std::string &value) { return open(token) + value + ">\r"; }
 
 // One level of an expected PND record.
 struct Level { int value; std::string prefix; int type; std::string suffix; int follows; };
@@ -62,12 +61,6 @@ class NumberingTest : public ConverterTest {
     }
     void TearDown() override { RedirectOutputClose(); ConverterTest::TearDown(); }
     template <class F> std::string out_of(F f) { f(); return numbering_records(drain(conv().buffers.text_flow_buff)); }
-    // The driver's main loop over preprocessed text.
-    std::string convert(const std::string &text) {
-        feed(text);
-        for (int c; (c = preproc_getc()) >= 0;) c == '<' ? tf_handle_command_token() : c == '>' ? tf_end_token() : 0;
-        return out_of([] {});
-    }
     // The number text in this format, as the end of a paragraph's first line writes it.
     std::string number(const char *format, const char *text) {
         std::strcpy(numbering().pgf_num_format_str, format), std::strcpy(numbering().num_string_to_output, text);
@@ -128,14 +121,15 @@ TEST_F(NumberingTest, NumberTextIsReadUpToItsQuote) {
 // after a non-counter block not taken as its prefix, the unterminated
 // block, the no-block format, "=" values misread, a literal run kept past
 // 101 characters, the level index not stopping at 30 (blocks after the
-// 30th overwrite level 30); a repeated format defined again, a series
+// 30th overwrite level 30); a series
 // letter's counters not restored (or restored with their texts, or without
 // their count), a letter's state not replaced at each save, a format
 // without a letter not starting from a cleared table, the level count not
 // kept at its highest, and a negative value overwriting a level (T's
 // second level comes back without its prefix).  Storing a level: an index
 // out of range written, or an allocation failure not ending the run with
-// code 8.
+// code 8.  (A repeated format and the plain two-level series are in the
+// numbering-series-and-repeat document.)
 TEST_F(NumberingTest, Definitions) {
     std::string blocks;
     std::vector<Level> thirty;
@@ -144,16 +138,14 @@ TEST_F(NumberingTest, Definitions) {
     // Fresh: on a fresh level table.  The first "": equal to the last format
     // defined (none yet), no record.
     struct { int fresh; std::string format; std::string pnd; } steps[] = {
-        {1, "", ""}, {1, "<n+>\\t", pnd({{1, "", 0, " ", 0}})}, {1, "< =4>", pnd({{4, "", 6, "", 0}})},
-        {1, "S:<n+>.<n=1>", pnd({{1, "", 0, "", 0}, {1, ".", 0, "", 1}})},
+        {1, "", ""}, {1, "< =4>", pnd({{4, "", 6, "", 0}})}, {1, "Note\\tA", pnd({{0, "Note A", 6, "", 0}})},
         {1, "<$chapnum>.<n+>", pnd({{0, "", 6, "", 0}, {1, ".", 0, "", 1}})},
         {1, "(<R=12>)<a=2>-<r+>", pnd({{12, "(", 5, "", 0}, {2, ")", 2, "", 1}, {1, "-", 4, "", 1}})},
         {1, "x<n+><n+>", pnd({{1, "x", 0, "", 0}, {1, "x", 0, "", 1}})}, {1, "<n=x>", pnd({{0, "", 0, "", 0}})},
         {1, "<n+><$x> end", pnd({{1, "", 0, "", 0}, {0, " end", 0, "", 1}})}, {1, "<>", pnd({{0, "", 6, "", 0}})},
         {1, "<A=7><$x>", pnd({{7, "", 3, "", 0}, {0, "", 3, "", 1}})}, {1, "<n=4", pnd({{4, "", 0, "", 0}})},
-        {1, "Chapter <A=3>: ", pnd({{3, "Chapter ", 3, ": ", 0}})}, {1, "Note\\tA", pnd({{0, "Note A", 6, "", 0}})},
         {1, std::string(120, 'L') + "<n=65>", pnd({{65, std::string(101, 'L'), 0, "", 0}})},
-        {1, blocks + "<n=31><n=32>", pnd(thirty)}, {1, "S:<n+>", pnd({{1, "", 0, "", 0}})}, {0, "S:<n+>", ""},
+        {1, blocks + "<n=31><n=32>", pnd(thirty)}, {1, "S:<n+>", pnd({{1, "", 0, "", 0}})},
         {0, "T:<n=5>.<n+>", pnd({{5, "", 0, "", 0}, {1, ".", 0, "", 1}})}, {0, "S:<n+>", pnd({{2, "", 0, "", 0}})},
         {0, "T:<n+>", pnd({{6, "", 0, "", 0}, {1, "", 0, "", 1}})},
         {0, "<R=2>", pnd({{2, "", 5, "", 0}, {0, "", 0, "", 0}})},
@@ -209,25 +201,6 @@ TEST_F(NumberingTest, NumberTextIsWrittenBetweenPgnAndEpn) {
         const int state = c.fonts.curr_font_size * 100 + c.layout.curr_high_act * 10 + c.strings.others.curr_color;
         EXPECT_EQ(std::string(c.strings.others.font_name) + "|" + c.fonts.font_family + "|" + std::to_string(state),
                   std::string("Times|") + f.family + "|" + std::to_string(24002 + f.attr * 10));
-    }
-}
-
-// Through the statements of two paragraphs.  Catches the number written at
-// the line start when it belongs at the end (or twice), and written after
-// the paragraph's closing HNL instead of before it.
-TEST_F(NumberingTest, NumberAtTheParagraphEnd) {
-    auto line = [](const char *text) { return open(tok::ParaLine) + "\r" + stmt(tok::String, text) + ">\r"; };
-    const std::string number = pgn(1) + "(a)" + kEPN, pnd_a = pnd({{1, "(", 2, ")", 0}});
-    // The second paragraph's format is the first's: no PND again.
-    struct { const char *at_end; std::string records; } cases[] = {
-        {"Yes", "Hi" + record("SNL") + "yo" + record("SNL") + pnd_a + number + record("HNL")},
-        {"No", number + "Hi" + record("SNL") + "yo" + record("HNL")},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(convert(open(tok::Para) + "\r" + stmt(tok::PgfNumAtEnd, c.at_end) +
-                          stmt(tok::PgfNumFormat, "`(<a+>)'") + stmt(tok::PgfNumString, "`(a)'") + line("`Hi'") +
-                          line("`yo'") + ">\r"),
-                  icf::render(c.records)) << c.at_end;
     }
 }
 

@@ -6,7 +6,13 @@
 // in a run.  Expected records of the tab, font and colour modules follow
 // their rules too (version 3 colours, so colour 0 is BCL 0 0 0 0), and are
 // written as their rendering: a record a line, a group's records between
-// "SYT ... {" and "}".
+// "SYT ... {" and "}".  The whole documents (road-of-one-paragraph,
+// space-before-after, leading-and-line-spacing, indents, alignment,
+// catalog-default-and-missing-tag, colour-separations-v3) pin the style
+// groups of the usual formats applied paragraph after paragraph: the
+// collapsed spacing and the HNL 1 owed, KWN, RSP and LNH, indent stops and
+// temporary margins, "Body" for an untagged paragraph, local styles; the
+// cases here are the catalog file, the state left behind, and the edges.
 #include <cstring>
 
 #include "common/streams.h"
@@ -24,9 +30,6 @@ namespace {
 std::string stmt(int t, const std::string &value = "") { return "<" + std::to_string(t) + "\xfe" + value + ">\r"; }
 std::string block(int t, const std::string &inside) { return "<" + std::to_string(t) + "\xfe\r" + inside + ">\r"; }
 std::string pgf(std::string tag, std::string in = "") { return block(tok::Pgf, stmt(tok::PgfTag, "`" + tag + "'") + in); }
-std::string para(const std::string &inside, const std::string &text) {
-    return block(tok::Para, inside + block(tok::ParaLine, stmt(tok::String, "`" + text + "'")));
-}
 // n parameters 00 of a tab-stop record NTB: map bytes 0-31, kind bytes
 // 32-51, 40 leader bytes, then the count and the positions.
 std::string zeros(int n) { return n > 0 ? " 00" + zeros(n - 1) : ""; }
@@ -84,16 +87,12 @@ const std::string kCatalog = block(
 // record out of order or missing (no RSP for 2 pt leading, SAF without
 // collapsing, the indent records, LNH for fixed spacing), the wrong style
 // number, attributes not turned off after SEP, the black colour record
-// missing after the SEP of a coloured format, font values reset between
-// formats, defaults not reset after an entry, catalog entries with a field
-// at the wrong offset, in the wrong byte order, or without the stops
-// inserted at the indents; the style-on group, paragraph data or style-off
-// group written out of place, RSP not repeated for a leading other than
-// 2 pt, space before not folded into the last space after, the HNL 1 owed
-// for the space after missing, "Body" not taken for an untagged paragraph,
-// the stops not copied into both tables, KWN of the style group taken from
-// the format being applied rather than from the state it is applied over,
-// LNH missing from the style-on group of a fixed-spacing format; a local
+// missing after the SEP of a coloured format, font values (but not the
+// attributes) reset between formats, defaults not reset after an entry,
+// catalog entries with a field at the wrong offset, in the wrong byte
+// order, or without the stops inserted at the indents; the style-on group,
+// paragraph data or style-off group of a bold, centred format with a stop
+// written out of place, the stops not copied into both tables; a local
 // style that changes the state or writes more than the attribute records,
 // and a style-off group that does not close the character style and the
 // alignment first (keeping the alignment till the format's is set), or
@@ -122,7 +121,7 @@ TEST_F(ParagraphsTest, CatalogFormatsDefinedStoredAndApplied) {
                       std::string("\0V\0\0", 4) + be32(720) + std::string("\0V\0\0", 4)));
 
     conv().routing.text_flow = 1, flags().curr_color = 0;  // Fix's colour left behind by the catalog
-    EXPECT_EQ(convert(para(stmt(tok::PgfTag, "`Head'"), "Hi")),
+    EXPECT_EQ(convert(block(tok::Para, stmt(tok::PgfTag, "`Head'") + block(tok::ParaLine, stmt(tok::String, "`Hi'")))),
               "STY Head 2 0\n" + kHead + "STE\nRSP 0 3 360\nNTB 80 00 08" + zeros(29) + " 82" + zeros(59) +
                   " 2 0 2880\nRSP 3 3 360\nBBT\n\"Hi\"\nECT\nSTF Head 2 0\nEBT\nSTE\nHNL\n");
     EXPECT_EQ(layout().curr_tab_idx + conv().tabs.default_tab_cnt, 2);  // the text's indent stop is gone again
@@ -130,17 +129,6 @@ TEST_F(ParagraphsTest, CatalogFormatsDefinedStoredAndApplied) {
     for (auto *table : {&conv().tabs.work_tab_tbl, &conv().tabs.default_tab_tabl})
         EXPECT_EQ((*table)[0][kTabPosition] + (*table)[0][kTabType] + (*table)[1][kTabPosition] * 10000,
                   2880 + 'R' + 21600000);
-    const std::string body_on = "STY Body 1 0\nERJ\n" + kNoStops + "SBF 120 1\nSAF 240 1\n",
-                      body_off = "STF Body 1 0\nSTE\nHNL\n",
-                      stop_at_0 = "NTB 80" + zeros(31) + " 80" + zeros(59) + " 1 0\n";
-    EXPECT_EQ(convert(para("", "Yo")), body_on + kBlack + "STE\nRSP 3 2 280\nSAF 240 1\n" + stop_at_0 +
-                                           "RSP 2 2 280\n\"Yo\"\n" + body_off + "HNL 1\n");
-    EXPECT_EQ(convert(para("", "Z")), body_on + "KWN\n" + kBlack + "STE\nRSP 2 2 280\nSBF 0 0\n" + stop_at_0 +
-                                          "RSP 2 2 280\n\"Z\"\n" + body_off);
-    EXPECT_EQ(formats().output_kwn * 1000 + formats().last_para_sp_after, 240);
-    // Fix over Body: Body's KWN in the group; then the paragraph's own spacing.
-    EXPECT_EQ((tf_set_catalog_vars("Fix"), tf_output_rsp(), out()),
-              "STY Fix 4 0\nERJ\nLNH 240\n" + kNoStops + "KWN\n" + kHelvetica + kGreen + "STE\nLNH 240\nLNH 240\n");
     // Style-off groups: of a local style, back to the format's bold only;
     // of Head over a character style and a right alignment; of Note.
     auto end_style = [](const char *tag) { std::strcpy(layout().pgf_tag_name, tag), tf_end_curr_style(); return out(); };
@@ -157,39 +145,21 @@ TEST_F(ParagraphsTest, CatalogFormatsDefinedStoredAndApplied) {
     EXPECT_EQ(end_style("Note"), "ECT\nITF\nSTF Note 3 0\nSTE\n");
 }
 
-// The paragraph data.  Catches the collapsing rule inverted or applied
-// without collapse, the line count not rounded, HNL 1 records without
-// collapse, the space after compared with one value only,
-// last_para_sp_after / after_num_hnl updated in the wrong mode; RSP written
-// without a change, its parameters not in units of 120 twips with the
-// line height added, the fixed-spacing record, the requested spacing reset
-// when nothing was written; the temporary margin of the format not ended
-// when the paragraph's own indents differ from it (or ended when they do
-// not), the indent stops kept, and the alignment not returned to the
-// default when no <PgfAlignment asked for another.
+// The paragraph data.  Catches the requested spacing not reset to the
+// default once RSP or LNH is written, or reset when nothing was written;
+// the temporary margin of the format not ended when the paragraph's own
+// indents differ from it (or ended when they do not), the indent stops
+// kept, and the alignment not returned to the default when no
+// <PgfAlignment asked for another.  (The space records and their
+// collapsing, and the RSP and LNH records, are pinned by the
+// space-before-after and leading-and-line-spacing documents.)
 TEST_F(ParagraphsTest, ParagraphDataRecords) {
-    struct { int collapse, before, def_before, after, def_after, last; const char *records; int last_out, hnl; }
-    spaces[] = {
-        {1, 360, 0, 240, 240, 240, "SBF 120 1\nHNL 1\n", 240, 5}, {1, 240, 120, 240, 240, 240, "SBF 0 0\n", 240, 5},
-        {1, 240, 0, 240, 240, 240, "", 240, 5}, {1, 600, 0, 0, 0, 0, "SBF 600 3\nHNL 1\nHNL 1\nHNL 1\n", 0, 5},
-        {1, 100, 0, 360, 240, 0, "SBF 100 0\nSAF 360 2\n", 360, 2}, {1, 0, 0, 0, 0, 240, "SAF 0 0\n", 0, 0},
-        {0, 360, 0, 240, 240, 240, "SBF 360 2\n", 240, 0},          {0, 0, 0, 240, 240, 0, "SAF 240 1\n", 0, 0},
-    };
     ParagraphLayoutState &l = layout();
-    for (const auto &c : spaces) {
-        l.para_sp_before = c.before, l.def_para_sp_before = c.def_before, l.para_sp_after = c.after;
-        l.def_para_sp_after = c.def_after, formats().last_para_sp_after = c.last, flags().after_num_hnl = 5;
-        EXPECT_EQ((tf_output_para_space(c.collapse), out() + std::to_string(formats().last_para_sp_after * 10 +
-                                                                            flags().after_num_hnl)),
-                  c.records + std::to_string(c.last_out * 10 + c.hnl));
-    }
-    struct { int old_space, new_space, fixed; const char *records; int old_out, new_out; } spacings[] = {
-        {40, 40, 0, "", 40, 40},               {40, 120, 0, "RSP 0 3 360\n", 360, 99},
-        {360, 40, 0, "RSP 3 2 280\n", 280, 99}, {40, 120, 1, "LNH 240\n", 240, 99}, {240, 240, 1, "", 240, 240},
+    struct { int old_space, new_space; const char *records; int old_out, new_out; } spacings[] = {
+        {40, 40, "", 40, 40}, {40, 120, "RSP 0 3 360\n", 360, 99},
     };
     for (const auto &c : spacings) {
         l.old_line_space = c.old_space, l.new_line_space = c.new_space, l.default_line_space = 99;
-        formats().fixed_line = c.fixed;
         EXPECT_EQ((tf_output_rsp(), out() + std::to_string(l.old_line_space * 1000 + l.new_line_space)),
                   c.records + std::to_string(c.old_out * 1000 + c.new_out));
     }
@@ -209,10 +179,9 @@ TEST_F(ParagraphsTest, ParagraphDataRecords) {
                                                                 l.curr_tab_idx)),
                   c.records + std::to_string(c.after));
     }
-    for (int alig_output : {0, 1}) {
-        layout().current_alig = 2, layout().default_alig = 0, conv().tabs.alig_output = alig_output;
-        EXPECT_EQ((tf_output_pgf_data(), out() + std::to_string(layout().current_alig)), alig_output ? "2" : "ECT\n0");
-    }
+    // A centred paragraph data without <PgfAlignment: ended, back to left.
+    layout().current_alig = 2, layout().default_alig = 0, conv().tabs.alig_output = 0;
+    EXPECT_EQ((tf_output_pgf_data(), out() + std::to_string(layout().current_alig)), "ECT\n0");
 }
 
 // Catches a book file writing style definitions or not storing entries,
@@ -223,9 +192,9 @@ TEST_F(ParagraphsTest, ParagraphDataRecords) {
 // words.
 TEST_F(ParagraphsTest, BookFilesTagsAndPlacementStyles) {
     conv().preproc.zem_book = 1;
-    const std::string spaced = stmt(tok::PgfSpBefore, "6pt") + stmt(tok::PgfSpAfter, "24pt");
-    EXPECT_EQ(convert(block(tok::PgfCatalog, pgf("Body", spaced) + pgf("Body"))), "");
-    EXPECT_EQ(conv().fonts.cat_idx, 2);
+    const std::string space = stmt(tok::PgfSpBefore, "6pt") + stmt(tok::PgfSpAfter, "24pt");
+    // Nothing written, both entries stored.
+    EXPECT_TRUE(convert(block(tok::PgfCatalog, pgf("Body", space) + pgf("Body"))).empty() && conv().fonts.cat_idx == 2);
     conv().tables.in_tbl_catalog = 1;
     // 480 / 240 blank lines owed, no group clears them.
     EXPECT_EQ((tf_set_catalog_vars("Body"), out() + std::to_string(layout().para_sp_before * 10 +

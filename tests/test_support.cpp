@@ -1,13 +1,13 @@
 #include "test_support.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -15,25 +15,17 @@
 #include "common/temp_files.h"
 #include "converter/driver.h"
 #include "converter/fonts.h"
+#include "icf_render.h"
+#include "vox42/vox42.h"
 
 namespace vox::test {
+
+namespace fs = std::filesystem;
 
 namespace {
 
 thread_local std::string captured;
 thread_local bool capturing = false;
-
-int capture_put(int byte) {
-    captured.push_back(static_cast<char>(byte));
-    return 0;
-}
-
-int capture_unput() {
-    if (captured.empty()) return -1;
-    int byte = static_cast<unsigned char>(captured.back());
-    captured.pop_back();
-    return byte;
-}
 
 struct AllocatorCounters {
     long allocated = 0, released = 0, requests = 0, fail_at = 0;
@@ -42,10 +34,8 @@ struct AllocatorCounters {
 thread_local AllocatorCounters counters;
 
 void *counting_malloc(size_t size) {
-    ++counters.requests;
-    if (counters.fail_at && (counters.requests == counters.fail_at ||
-                             (counters.keep_failing && counters.requests > counters.fail_at)))
-        return nullptr;
+    const long n = ++counters.requests;
+    if (counters.fail_at && (n == counters.fail_at || (counters.keep_failing && n > counters.fail_at))) return nullptr;
     void *p = std::malloc(size);
     if (p) ++counters.allocated;
     return p;
@@ -60,23 +50,13 @@ thread_local HostFilePlan plan;
 
 bool hits(long at, long count) { return at != 0 && count == at; }
 
-void remove_tree(const std::string &path) {
-    if (DIR *d = opendir(path.c_str())) {
-        while (dirent *e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n == "." || n == "..") continue;
-            std::string full = path + "/" + n;
-            struct stat st;
-            if (lstat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-                chmod(full.c_str(), 0700);
-                remove_tree(full);
-            } else {
-                unlink(full.c_str());
-            }
-        }
-        closedir(d);
-    }
-    rmdir(path.c_str());
+// Gives back the rights on every directory under dir (not following links)
+// that a test may have taken away, so that all of it can be removed.
+void open_up(const fs::path &dir) {
+    std::error_code ec;
+    for (const fs::directory_entry &e : fs::directory_iterator(dir, ec))
+        if (e.symlink_status(ec).type() == fs::file_type::directory)
+            fs::permissions(e.path(), fs::perms::owner_all, ec), open_up(e.path());
 }
 
 }  // namespace
@@ -160,24 +140,19 @@ std::string ConverterTest::drain(int handle) {
 
 TempDir::TempDir() {
     const char *base = std::getenv("TMPDIR");
-    std::string templ = std::string(base && *base ? base : "/tmp") + "/vox42-test-XXXXXX";
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    if (!mkdtemp(buf.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = buf.data();
+    path_ = std::string(base && *base ? base : "/tmp") + "/vox42-test-XXXXXX";
+    if (!mkdtemp(&path_[0])) throw std::runtime_error("mkdtemp failed");
 }
 
-TempDir::~TempDir() { remove_tree(path_); }
+TempDir::~TempDir() {
+    std::error_code ec;
+    open_up(path_), fs::remove_all(path_, ec);
+}
 
 std::vector<std::string> TempDir::entries() const {
     std::vector<std::string> names;
-    if (DIR *d = opendir(path_.c_str())) {
-        while (dirent *e = readdir(d)) {
-            std::string n = e->d_name;
-            if (n != "." && n != "..") names.push_back(n);
-        }
-        closedir(d);
-    }
+    std::error_code ec;
+    for (const fs::directory_entry &e : fs::directory_iterator(path_, ec)) names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -185,19 +160,23 @@ std::vector<std::string> TempDir::entries() const {
 std::string read_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << in.rdbuf();  // nothing (and no exception) when the path cannot be read
     return s.str();
 }
 
 void write_file(const std::string &path, const std::string &bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
+// Output redirection into `captured`; taking a byte back pops it.
 OutputCapture::OutputCapture() {
     captured.clear();
     capturing = true;
-    RedirectOutput(capture_put, capture_unput);
+    RedirectOutput([](int byte) { return captured.push_back(static_cast<char>(byte)), 0; }, [] {
+        if (captured.empty()) return -1;
+        const int byte = static_cast<unsigned char>(captured.back());
+        return captured.pop_back(), byte;
+    });
 }
 
 OutputCapture::~OutputCapture() {
@@ -206,7 +185,13 @@ OutputCapture::~OutputCapture() {
 }
 
 const std::string &OutputCapture::bytes() const { return captured; }
-void OutputCapture::clear() { captured.clear(); }
+
+Diagnostics::Diagnostics() {
+    auto note = [](const char *text, void *to) { static_cast<Diagnostics *>(to)->seen.push_back(text); };
+    vox42_set_diagnostic_listener(note, this);
+}
+
+Diagnostics::~Diagnostics() { vox42_set_diagnostic_listener(nullptr, nullptr); }
 
 int exit_code_of(const std::function<void()> &fn) {
     try {
@@ -220,20 +205,9 @@ int exit_code_of(const std::function<void()> &fn) {
 std::string visible(const std::string &bytes) {
     std::string out;
     for (unsigned char c : bytes) {
-        switch (c) {
-            case 27: out += "<ESC>"; break;
-            case 29: out += "<GS>"; break;
-            case 30: out += "<RS>"; break;
-            case 31: out += "<US>"; break;
-            default:
-                if (c < 32 || c > 126) {
-                    char hex[8];
-                    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                    out += hex;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
+        char other[8];  // printable as itself, anything else in hex
+        std::snprintf(other, sizeof other, c < 32 || c > 126 ? "\\x%02X" : "%c", c);
+        out += c == 27 ? "<ESC>" : c == 29 ? "<GS>" : c == 30 ? "<RS>" : c == 31 ? "<US>" : other;
     }
     return out;
 }
@@ -242,6 +216,12 @@ std::string record(const std::string &code, const std::vector<std::string> &para
     std::string r = "\x1b\x1d" + code;
     for (const std::string &p : params) r += p + "\x1f";
     return r + "\x1e";
+}
+
+std::string icf_bytes(const std::string &rendering) {
+    std::string bytes, error;
+    EXPECT_TRUE(icf::assemble(rendering, bytes, error)) << error;
+    return bytes;
 }
 
 void CountingAllocator::install(long fail_at, bool keep_failing) {
@@ -280,50 +260,27 @@ int IFSopen(const char *name, int mode, int /*kind*/) {
 }
 
 int IFSread(int handle, void *buffer, unsigned count) {
-    ++plan.calls;
-    ++plan.reads;
-    if (hits(plan.fail_read_at, plan.reads)) return -1;
-    if (hits(plan.zero_read_at, plan.reads)) return 0;
-    return static_cast<int>(::read(handle, buffer, count));
+    const long n = (++plan.calls, ++plan.reads);
+    return hits(plan.fail_read_at, n) ? -1 : hits(plan.zero_read_at, n) ? 0 : int(::read(handle, buffer, count));
 }
 
 int IFSwrite(int handle, const void *buffer, unsigned count) {
-    ++plan.calls;
-    ++plan.writes;
-    if (hits(plan.fail_write_at, plan.writes)) return -1;
-    if (hits(plan.zero_write_at, plan.writes)) return 0;
-    return static_cast<int>(::write(handle, buffer, count));
+    const long n = (++plan.calls, ++plan.writes);
+    return hits(plan.fail_write_at, n) ? -1 : hits(plan.zero_write_at, n) ? 0 : int(::write(handle, buffer, count));
 }
 
 long IFSlseek(int handle, long offset, int whence) {
     ++plan.calls;
-    if (hits(plan.fail_seek_at, ++plan.seeks)) return -1;
-    return ::lseek(handle, offset, whence);
+    return hits(plan.fail_seek_at, ++plan.seeks) ? -1 : ::lseek(handle, offset, whence);
 }
 
-int IFSclose(int handle) {
-    ++plan.calls;
-    return ::close(handle);
-}
-
-int IFSunlink(const char *name) {
-    ++plan.calls;
-    return ::unlink(name);
-}
-
-int IFSrename(const char *old_name, const char *new_name) {
-    ++plan.calls;
-    return ::rename(old_name, new_name);
-}
+int IFSclose(int handle) { return ++plan.calls, ::close(handle); }
+int IFSunlink(const char *name) { return ++plan.calls, ::unlink(name); }
+int IFSrename(const char *old_name, const char *new_name) { return ++plan.calls, ::rename(old_name, new_name); }
+int IFSCheckExist(const char *name) { return ++plan.calls, ::access(name, F_OK) == 0 ? 0 : -1; }
 
 long IFSGetSize(const char *name) {
-    ++plan.calls;
     struct stat st;
-    return ::stat(name, &st) == 0 ? static_cast<long>(st.st_size) : -1;
-}
-
-int IFSCheckExist(const char *name) {
-    ++plan.calls;
-    return ::access(name, F_OK) == 0 ? 0 : -1;
+    return ++plan.calls, ::stat(name, &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 }

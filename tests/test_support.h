@@ -1,7 +1,8 @@
 // Shared helpers of the test suites: a fresh kernel per test, scratch
-// directories, capture of everything written to the target stream, the exit
-// code of a call that ends the conversion, a counting host allocator, and a
-// host file back end that fails on demand.
+// directories, capture of everything written to the target stream and of
+// the diagnostics, the exit code of a call that ends the conversion, the
+// bytes of a hand-written rendering, a counting host allocator, and a host
+// file back end that fails on demand.
 #pragma once
 
 #include <functional>
@@ -85,7 +86,16 @@ class OutputCapture {
     OutputCapture();
     ~OutputCapture();
     const std::string &bytes() const;
-    void clear();
+};
+
+// Every diagnostic text reported while it lives, in order (it is the
+// diagnostic listener meanwhile).
+struct Diagnostics {
+    Diagnostics();
+    ~Diagnostics();
+    Diagnostics(const Diagnostics &) = delete;
+    Diagnostics &operator=(const Diagnostics &) = delete;
+    std::vector<std::string> seen;
 };
 
 // Runs fn; returns the code it ended the conversion with, or -1 when it
@@ -97,6 +107,10 @@ std::string visible(const std::string &bytes);
 
 // Builds a record: record("DID", {"42"}) is ESC GS D I D 4 2 US RS.
 std::string record(const std::string &code, const std::vector<std::string> &params = {});
+
+// The bytes of a hand-written rendering of intermediate code (see
+// tools/icf_render.h); a rendering that cannot be read fails the test.
+std::string icf_bytes(const std::string &rendering);
 
 // The host allocator used by tests: counts blocks handed out and returned,
 // and can fail the k-th request (1-based; 0 never fails).
