@@ -42,9 +42,9 @@ class FileAccessTest : public test::KernelTest {
     test::TempDir dir;
 };
 
-// Catches mode 2 not replacing a read-only file, 3 and 4 not creating a missing
-// file, 3 not keeping or 4 not appending to an existing one (and appending to
-// a new one), a file not read-write non-blocking, other modes not read-only.
+// Catches mode 2 not replacing a read-only file or touching a directory, 3
+// and 4 not creating a missing file, 3 not keeping or 4 not appending to an
+// existing one (and appending to a new one), a file not read-write non-blocking, other modes not read-only.
 // Through the override table: a stubborn old file not made writable and
 // removed again (or code 1 not given when it stays, after either call), no
 // write-only fallback, an interrupted write not retried and a failed one not
@@ -64,6 +64,11 @@ TEST_F(FileAccessTest, LocalOpenModesAndCallFailures) {
     }
     for (int mode : {1, 0, 5, -1}) EXPECT_EQ(fcntl(open_file("upd", mode), F_GETFL) & O_ACCMODE, O_RDONLY) << mode;
     EXPECT_EQ(open_file("missing.zem", 1), -1);
+    // A directory in the way of mode 2 is neither removed nor made writable for everybody.
+    struct stat st {};
+    ASSERT_EQ(mkdir(dir.file("d").c_str(), 0750), 0);
+    EXPECT_EQ(open_file("d", 2), -1);
+    EXPECT_EQ((stat(dir.file("d").c_str(), &st), st.st_mode & 0777), 0750u);
     // Every removal fails; the first one and chmod; only the first one.
     for (auto [f, code, after] : {std::tuple{Faults{-1}, 1, "old"}, {Faults{1, true}, 1, "old"}, {Faults{1}, -1, ""}}) {
         faults = f;
