@@ -36,7 +36,7 @@ class ColoursTest : public ConverterTest {
             c == '<' ? tf_handle_command_token() : c == '>' ? tf_end_token() : 0;
         return visible(out.bytes());
     }
-    static StringNeighbourFlags &flags() { return conv().strings.others; }
+    static ColourState &colours() { return conv().colours; }
 };
 
 // A version-5 document: the catalog is read into the colour file by the
@@ -68,11 +68,11 @@ TEST_F(ColoursTest, CatalogColoursChosenByName) {
         SCOPED_TRACE(&s - steps);
         conv().colours.force_color_output = s.force;
         EXPECT_EQ(convert(stmt(tok::FColor, std::string("`") + s.name + "'")), s.records);
-        EXPECT_EQ(flags().curr_color * 10 + conv().colours.force_color_output, s.code * 10);
-        EXPECT_STREQ(flags().color_name, s.name);
+        EXPECT_EQ(colours().curr_color * 10 + conv().colours.force_color_output, s.code * 10);
+        EXPECT_STREQ(colours().color_name, s.name);
     }
     EXPECT_EQ(convert(color("Later", 0, 0, 100, 0) + stmt(tok::FColor, "`Later'")), bcl(6, 255, 255, 0));
-    EXPECT_EQ(flags().curr_color, 1);
+    EXPECT_EQ(colours().curr_color, 1);
 }
 
 // A version-3 document: <FSeparation numbers through the colour map to
@@ -92,11 +92,11 @@ TEST_F(ColoursTest, SeparationsOfVersionThree) {
         SCOPED_TRACE(s.number);
         conv().colours.force_color_output = s.force;
         EXPECT_EQ(convert(stmt(tok::FSeparation, std::to_string(s.number))), s.records);
-        EXPECT_EQ(flags().curr_color, s.code);
+        EXPECT_EQ(colours().curr_color, s.code);
     }
-    conv().preproc.zem_ver = 4, flags().curr_color = 6;
+    conv().preproc.zem_ver = 4, colours().curr_color = 6;
     const std::string written = convert(stmt(tok::FSeparation, "2"));
-    EXPECT_EQ(written + std::to_string(flags().curr_color), "6");
+    EXPECT_EQ(written + std::to_string(colours().curr_color), "6");
 }
 
 // Catches the look-up reading past the records counted, a record found in

@@ -28,7 +28,7 @@ std::string zem(const std::string &text) {
 ParagraphLayoutState &layout() { return conv().layout; }
 ParagraphFormatState &pf() { return conv().paragraph_formats; }
 TabState &tabs() { return conv().tabs; }
-StringNeighbourFlags &flags() { return conv().strings.others; }
+ColourState &colours() { return conv().colours; }
 
 class DispatchTest : public ConverterTest {
   protected:
@@ -46,14 +46,14 @@ Ints indents() { return {layout().curr_first_indent, layout().curr_left_indent, 
                          pf().left_indent_change, layout().can_rest_mar}; }
 Ints words() { return {pf().para_num_end, pf().keep_with_next, pf().output_kwn, pf().fixed_line,
                        conv().pages.start_new_page}; }
-Ints colour() { return {flags().curr_color, int(std::strlen(flags().color_name)), conv().fonts.curr_font_size}; }
+Ints colour() { return {colours().curr_color, int(std::strlen(colours().color_name)), conv().fonts.curr_font_size}; }
 Ints xref() { return {conv().references.xref_src_open, conv().tables.curr_table_id}; }
-Ints line_end() { return {conv().strings.hardreturn_seen, conv().strings.line_pos, flags().snl_seen}; }
+Ints line_end() { return {conv().strings.hardreturn_seen, conv().strings.line_pos, pf().snl_seen}; }
 Ints para_end() { return {layout().pars_in_doc, tabs().start_tab_table}; }
-void version(int v) { conv().preproc.zem_ver = v, flags().curr_color = 5; }
+void version(int v) { conv().preproc.zem_ver = v, colours().curr_color = 5; }
 // An open ParaLine, with text seen, ended by the next '>'.
 std::function<void()> in_line(int text_flow, int in_table, int hardreturn, int line_pos) { return [=] {
-    conv().routing.text_flow = text_flow, conv().routing.in_table = in_table, conv().pages.others.text_seen = 1;
+    conv().routing.text_flow = text_flow, conv().routing.in_table = in_table, conv().frames.text_seen = 1;
     conv().strings.hardreturn_seen = hardreturn, conv().strings.line_pos = line_pos, tf_push_token(tok::ParaLine);
 }; }
 // An open Para at (row, col) of a one-row, three-column table with the
@@ -107,7 +107,7 @@ TEST_F(DispatchTest, StatementsSetTheirState) {
          [] { return Ints{layout().tf_right_off, layout().tf_left_off}; }, {2160, 2880}},
         {"ParaLine without a tag takes Body", [] { conv().strings.hardreturn_seen = 1; }, zem("<ParaLine "),
          [] { return Ints{layout().pgf_tag_name == std::string("Body"), conv().strings.hardreturn_seen}; }, {1, 0}},
-        {"long unknown colour in the text", [] { flags().curr_color = 5; },
+        {"long unknown colour in the text", [] { colours().curr_color = 5; },
          zem("<FColor `" + std::string(100, 'c') + "'><FSize 10pt>"), colour, {0, 63, 200}},
         {"PgfFont end", [] { std::strcpy(conv().fonts.font_family, "Helvetica"), conv().fonts.default_color = 4; },
          zem("<FSize 10pt><FCase FUppercase><PgfFont >"), [] {

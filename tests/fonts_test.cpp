@@ -59,7 +59,7 @@ class FontsTest : public ConverterTest {
         return out();
     }
     static FontState &fonts() { return conv().fonts; }
-    static StringNeighbourFlags &flags() { return conv().strings.others; }
+    static ColourState &colours() { return conv().colours; }
     static int &bits() { return conv().layout.curr_high_act; }
 };
 
@@ -76,7 +76,7 @@ TEST_F(FontsTest, FontStatements) {
         {"`Courier New (IBM PC)'", "Courier New "}, {"`Bold Bold'", " Bold"}, {"`" + cut + "yyy'", cut}, {"`'", ""},
     };
     for (const auto &[in, name] : families)
-        EXPECT_EQ((convert(stmt(tok::FFamily, in)), flags().font_name + ("|" + std::string(fonts().font_family))),
+        EXPECT_EQ((convert(stmt(tok::FFamily, in)), fonts().font_name + ("|" + std::string(fonts().font_family))),
                   name + "|" + (name.empty() ? cut : name));
     std::pair<const char *, int> words[] = {{"Brazilian", 0},  {"USEnglish", 3}, {"Norwegain", 9},
                                             {"Norwegian", -1}, {"Swedish", 12},  {"usenglish", -1}};
@@ -120,12 +120,12 @@ TEST_F(FontsTest, AttributeStatementsAndTheirRecords) {
 // records out of order (the first entry inherits the size left over).
 TEST_F(FontsTest, FontCatalogStoresEntriesAndDefinesTheirStyles) {
     conv().routing.text_flow = 0, conv().preproc.zem_ver = 5;  // colours by name: none in the colour file
-    fonts().cat_idx = 4, fonts().curr_font_size = 200;
+    conv().paragraph_formats.cat_idx = 4, fonts().curr_font_size = 200;
     const std::string two = convert(open(tok::FontCatalog) + "\r" +
                                     font(ftag("Emphasis") + stmt(tok::FAngle, "`Italic'")) +
                                     font(ftag("Code") + stmt(tok::FFamily, "`Courier'") + stmt(tok::FSize, "9pt") +
                                          stmt(tok::FWeight, "`Bold'")));
-    flags().curr_color = 4, std::strcpy(flags().color_name, "Red");
+    colours().curr_color = 4, std::strcpy(colours().color_name, "Red");
     // A tag stored before is not applied here.
     EXPECT_EQ(two + convert(font(ftag("Code")) + ">\r"),
               "SYT Emphasis 5 {\n  SYP 1\n  SPF 10 0 12 1 200 Times\n  ITO\n  SEP\n  ITF\n}\nSYT Code 6 {\n  SYP 1\n"
@@ -157,10 +157,11 @@ TEST_F(FontsTest, CharacterStylesOnAndOff) {
         EXPECT_EQ(convert(s.in), s.out) << s.in;
         EXPECT_EQ(bits() * 10 + fonts().have_char_style, s.bits * 10 + s.active) << s.in;
     }
-    EXPECT_EQ(std::string(flags().font_name) + fonts().font_family + flags().color_name + fonts().ftag_name +
+    EXPECT_EQ(std::string(fonts().font_name) + fonts().font_family + colours().color_name + fonts().ftag_name +
                   std::to_string(fonts().curr_font_size * 1000 + conv().strings.char_width * 10 +
                                  fonts().default_high_attrib), "TimesTimesBlueMissing240102");
-    EXPECT_EQ((flags().change_bar_seen = 1, convert(ftag("")), flags().change_bar_seen), 0);
+    int &change_bar = conv().references.change_bar_seen;
+    EXPECT_EQ((change_bar = 1, convert(ftag("")), change_bar), 0);
 }
 
 // Catches list file failures not ending the run with 17 (seek) or 4

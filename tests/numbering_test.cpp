@@ -172,13 +172,13 @@ TEST_F(NumberingTest, Definitions) {
 // unknown.
 TEST_F(NumberingTest, NumberTextIsWrittenBetweenPgnAndEpn) {
     Conversion &c = conv();
-    EXPECT_EQ((number("<n+>", ""), c.pages.others.text_seen), 0);
+    EXPECT_EQ((number("<n+>", ""), c.frames.text_seen), 0);
     EXPECT_EQ(number("<n+>", ""), "");
     c.layout.curr_high_act = 1, numbering().pgf_num_attr = 8, c.strings.line_pos = 0;
     EXPECT_EQ(number("<n+>.<n+>", "1.1"),
               icf::render(pnd({{1, "", 0, "", 0}, {1, ".", 0, "", 1}}) + pgn(2) + "1.1" + kEPN));
     EXPECT_EQ(number("<n+>.<n+>", "1.2\\t"), icf::render(pgn(2) + "1.2" + kEPN));
-    EXPECT_EQ(numbering().num_string_to_output[0] + c.layout.curr_high_act * 10 + c.pages.others.text_seen * 100 +
+    EXPECT_EQ(numbering().num_string_to_output[0] + c.layout.curr_high_act * 10 + c.frames.text_seen * 100 +
                   c.paragraph_formats.para_num_end * 1000, 110);
     // 0x8E in set 819 is 233 (E9); "\>" and "\Q" count twice on the line,
     // "\z" and "\t" write nothing: 30 + 30 + 60 line-position units.
@@ -195,11 +195,11 @@ TEST_F(NumberingTest, NumberTextIsWrittenBetweenPgnAndEpn) {
     // the number.  Not found: nothing to restore.
     struct { const char *tag, *family; int attr; } fonts[] = {{"Num", "Times", 8}, {"Other", "Helvetica", 1}};
     for (const auto &f : fonts) {
-        c.strings.others.curr_color = 2, c.layout.curr_high_act = 1, std::strcpy(numbering().pgf_num_font_name, f.tag);
-        std::strcpy(c.strings.others.font_name, "Times"), std::strcpy(c.fonts.font_family, "Helvetica");
+        c.colours.curr_color = 2, c.layout.curr_high_act = 1, std::strcpy(numbering().pgf_num_font_name, f.tag);
+        std::strcpy(c.fonts.font_name, "Times"), std::strcpy(c.fonts.font_family, "Helvetica");
         EXPECT_EQ(number("<n+>.<n+>", "3"), icf::render(pgn(2) + "3" + kEPN)) << f.tag;
-        const int state = c.fonts.curr_font_size * 100 + c.layout.curr_high_act * 10 + c.strings.others.curr_color;
-        EXPECT_EQ(std::string(c.strings.others.font_name) + "|" + c.fonts.font_family + "|" + std::to_string(state),
+        const int state = c.fonts.curr_font_size * 100 + c.layout.curr_high_act * 10 + c.colours.curr_color;
+        EXPECT_EQ(std::string(c.fonts.font_name) + "|" + c.fonts.font_family + "|" + std::to_string(state),
                   std::string("Times|") + f.family + "|" + std::to_string(24002 + f.attr * 10));
     }
 }

@@ -98,9 +98,9 @@ TEST_F(PagesTest, PendingBreakIsWrittenOnTheNextEntry) {
         TearDown(), SetUp();
         page(kLetter, nullptr, {{1, kBodyRect, 0, 15}, {2, kBodyRect, c.next, 15}});
         enter(2), conv().layout.pars_in_doc = c.pars;
-        pages().others.para_char_cnt = c.chars, pages().others.in_apo = c.apo;
+        conv().strings.para_char_cnt = c.chars, conv().frames.in_apo = c.apo;
         EXPECT_EQ(enter(1), c.second);
-        EXPECT_EQ(pages().others.hnp_after_hnl, c.deferred);
+        EXPECT_EQ(conv().strings.hnp_after_hnl, c.deferred);
     }
 }
 

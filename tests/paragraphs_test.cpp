@@ -51,7 +51,7 @@ class ParagraphsTest : public ConverterTest {
         Conversion &c = conv();
         // The twips flag as the driver's default ruler leaves it.
         c.preproc.zem_ver = 3, c.routing.redirect_mode = kernel().ruler.VOXTwipFlag = 1;
-        c.strings.others.first_string_seen = c.strings.others.can_do_tmp_mar = 1;
+        c.paragraph_formats.first_string_seen = c.tabs.can_do_tmp_mar = 1;
         c.buffers.text_flow_buff = c.buffers.int_tmp_buff = bufopen(1024);  // flows and body: one output in order
         RedirectOutput(tf_frame_putc, tf_frame_unput);
     }
@@ -69,7 +69,6 @@ class ParagraphsTest : public ConverterTest {
         return out();
     }
     static ParagraphLayoutState &layout() { return conv().layout; }
-    static StringNeighbourFlags &flags() { return conv().strings.others; }
     static ParagraphFormatState &formats() { return conv().paragraph_formats; }
 };
 
@@ -104,7 +103,7 @@ TEST_F(ParagraphsTest, CatalogFormatsDefinedStoredAndApplied) {
                   " 88" + zeros(59) + " 2 0 720\nETM\nSTM 0 5 0 720\nLMR 5 720\n" + kHelvetica + kBlack + "SEP\n}\n" +
                   "SYT Fix 4 {\nSYP 0\nERJ\nLNH 240\n" + kNoStops + kHelvetica + kGreen + "SEP\n" + kBlack + "}\n");
     const ParagraphFormatState &p = formats();
-    EXPECT_EQ(conv().fonts.cat_idx * 100 + p.in_pgf * 10 + p.keep_with_next, 410);  // a catalog <Pgf leaves in_pgf
+    EXPECT_EQ(formats().cat_idx * 100 + p.in_pgf * 10 + p.keep_with_next, 410);  // a catalog <Pgf leaves in_pgf
     EXPECT_EQ((convert(block(tok::Pgf, "")), p.in_pgf), 0);                           // a paragraph's own clears it
     const std::string file = read_file(conv().driver.cat_name), note = file.substr(2 * 940);
     ASSERT_EQ(file.size(), 4u * 940);
@@ -120,7 +119,7 @@ TEST_F(ParagraphsTest, CatalogFormatsDefinedStoredAndApplied) {
               visible(be32(720) + "Helvetica" + be32(280) + be32(0) + be32(0) + be32(2) + std::string(12, '\0') +
                       std::string("\0V\0\0", 4) + be32(720) + std::string("\0V\0\0", 4)));
 
-    conv().routing.text_flow = 1, flags().curr_color = 0;  // Fix's colour left behind by the catalog
+    conv().routing.text_flow = 1, conv().colours.curr_color = 0;  // Fix's colour left behind by the catalog
     EXPECT_EQ(convert(block(tok::Para, stmt(tok::PgfTag, "`Head'") + block(tok::ParaLine, stmt(tok::String, "`Hi'")))),
               "STY Head 2 0\n" + kHead + "STE\nRSP 0 3 360\nNTB 80 00 08" + zeros(29) + " 82" + zeros(59) +
                   " 2 0 2880\nRSP 3 3 360\nBBT\n\"Hi\"\nECT\nSTF Head 2 0\nEBT\nSTE\nHNL\n");
@@ -136,7 +135,7 @@ TEST_F(ParagraphsTest, CatalogFormatsDefinedStoredAndApplied) {
     layout().curr_high_act = f.last_seen_attr = f.attr_before_char_sty = 9;
     f.default_high_attrib = 1, layout().new_line_space = 77;
     EXPECT_EQ((tf_set_catalog_vars("Missing"), end_style("Missing")), "ITF\n");
-    EXPECT_EQ(flags().local_style * 1000 + layout().new_line_space * 10 + layout().curr_high_act, 1779);
+    EXPECT_EQ(formats().local_style * 1000 + layout().new_line_space * 10 + layout().curr_high_act, 1779);
     const std::string em = be32(7) + field("Em", 64);
     std::memcpy(f.curr_font_cat_entry, em.data(), em.size());
     f.last_seen_attr = 9, f.have_char_style = 1, layout().current_alig = 3;
@@ -173,9 +172,10 @@ TEST_F(ParagraphsTest, ParagraphDataRecords) {
     };
     for (const auto &c : margins) {
         TearDown(), SetUp();  // the same layout state, started afresh
-        conv().tabs.sty_curr_left = c.sty_left, l.curr_left_indent = 1440, l.curr_first_indent = c.first;
-        formats().sty_curr_first = c.sty_first, l.can_rest_mar = c.can_rest, flags().can_do_tmp_mar = 0;
-        EXPECT_EQ((tf_output_pgf_data(), out() + std::to_string(l.can_rest_mar * 100 + flags().can_do_tmp_mar * 10 +
+        TabState &t = conv().tabs;
+        t.sty_curr_left = c.sty_left, l.curr_left_indent = 1440, l.curr_first_indent = c.first;
+        formats().sty_curr_first = c.sty_first, l.can_rest_mar = c.can_rest, t.can_do_tmp_mar = 0;
+        EXPECT_EQ((tf_output_pgf_data(), out() + std::to_string(l.can_rest_mar * 100 + t.can_do_tmp_mar * 10 +
                                                                 l.curr_tab_idx)),
                   c.records + std::to_string(c.after));
     }
@@ -194,11 +194,11 @@ TEST_F(ParagraphsTest, BookFilesTagsAndPlacementStyles) {
     conv().preproc.zem_book = 1;
     const std::string space = stmt(tok::PgfSpBefore, "6pt") + stmt(tok::PgfSpAfter, "24pt");
     // Nothing written, both entries stored.
-    EXPECT_TRUE(convert(block(tok::PgfCatalog, pgf("Body", space) + pgf("Body"))).empty() && conv().fonts.cat_idx == 2);
+    EXPECT_TRUE(convert(block(tok::PgfCatalog, pgf("Body", space) + pgf("Body"))).empty() && formats().cat_idx == 2);
     conv().tables.in_tbl_catalog = 1;
     // 480 / 240 blank lines owed, no group clears them.
     EXPECT_EQ((tf_set_catalog_vars("Body"), out() + std::to_string(layout().para_sp_before * 10 +
-                                                                   flags().after_num_hnl)), "1202");
+                                                                   formats().after_num_hnl)), "1202");
     conv().tables.in_tbl_catalog = 0, layout().brj_mode = 1;
     EXPECT_EQ((tf_set_catalog_vars("Body"), layout().brj_mode), 1);  // ERJ in the group, the text still justified
     EXPECT_EQ(out().rfind("STY Body 1 0\nERJ\n", 0), 0u);  // the style-on group first
@@ -208,7 +208,7 @@ TEST_F(ParagraphsTest, BookFilesTagsAndPlacementStyles) {
     struct { const char *word; int flags; } words[] = {
         {"SideheadTop", 10}, {"SideheadFirstBaseline", 10}, {"SideheadLastBaseline", 10}, {"Straddle", 1},
         {"Sidehead", 0}};
-    StringNeighbourFlags &o = flags();
+    ParagraphFormatState &o = formats();
     for (const auto &w : words)
         EXPECT_EQ((o.do_second_style = o.over_ride_tf_off = 0, convert(stmt(tok::PgfPlacementStyle, w.word)),
                    o.do_second_style * 10 + o.over_ride_tf_off), w.flags) << w.word;

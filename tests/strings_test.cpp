@@ -36,7 +36,9 @@ class StringsTest : public ConverterTest {
     void restart() { TearDown(), SetUp(), seen_.clear(); }
     static StringState &strings() { return conv().strings; }
     static ParagraphLayoutState &layout() { return conv().layout; }
-    static PageNeighbourFlags &page_flags() { return conv().pages.others; }
+    static ParagraphFormatState &pgf() { return conv().paragraph_formats; }
+    static TabState &tabs() { return conv().tabs; }
+    static ReferenceState &refs() { return conv().references; }
     Strings seen_;  // diagnostics
 };
 
@@ -107,12 +109,12 @@ TEST_F(StringsTest, TextWriters) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        restart(), std::snprintf(strings().others.font_name, sizeof strings().others.font_name, "%s", c.font);
+        restart(), std::snprintf(conv().fonts.font_name, sizeof conv().fonts.font_name, "%s", c.font);
         conv().fonts.curr_font_size = c.size, strings().line_pos = c.pos;
         OutputCapture capture;
         EXPECT_EQ(c.write(c.input), c.result);
         EXPECT_EQ(icf::render(capture.bytes()), c.rendering);
-        EXPECT_EQ((Ints{strings().line_pos, page_flags().para_char_cnt, strings().hardreturn_seen}),
+        EXPECT_EQ((Ints{strings().line_pos, strings().para_char_cnt, strings().hardreturn_seen}),
                   (Ints{c.line_pos, c.para_chars, std::string(c.name) == "HardReturn"}));
         EXPECT_EQ(rest(), c.rest);
     }
@@ -162,10 +164,10 @@ TEST_F(StringsTest, ItoszhexDropsLeadingZeros) {
 // records, the current alignment after, snl_seen after and the blank lines
 // still owed after.
 TEST_F(StringsTest, HardNewLineEndsTheParagraph) {
-    StringNeighbourFlags *o = &strings().others;
-    o->temp_rsm = o->after_num_hnl = 1;
+    tabs().temp_rsm = pgf().after_num_hnl = 1;
     tf_handle_hard_new_line();  // outside a flow: nothing written (no capture routing needed)
-    EXPECT_EQ((Ints{o->temp_rsm, layout().pars_in_doc, o->can_do_tmp_mar, o->after_num_hnl}), (Ints{0, 0, 1, 1}));
+    EXPECT_EQ((Ints{tabs().temp_rsm, layout().pars_in_doc, tabs().can_do_tmp_mar, pgf().after_num_hnl}),
+              (Ints{0, 0, 1, 1}));
 
     struct { const char *name; int in_table, second_style, after_num_hnl, hnp; const char *rendering;
              int current_alig, snl_seen, after_left; } cases[] = {
@@ -178,17 +180,18 @@ TEST_F(StringsTest, HardNewLineEndsTheParagraph) {
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        restart(), o = &strings().others;
+        restart();
+        ParagraphFormatState &p = pgf();
         conv().routing.text_flow = !c.in_table, conv().routing.in_table = c.in_table;
-        o->do_second_style = c.second_style, o->after_num_hnl = c.after_num_hnl, o->style_alig = 3;
-        o->over_ride_tf_off = o->snl_seen = o->text_stat = o->change_bar_seen = 1, page_flags().para_char_cnt = 7;
-        layout().current_alig = 1, layout().pars_in_doc = 4, page_flags().hnp_after_hnl = c.hnp;
+        p.do_second_style = c.second_style, p.after_num_hnl = c.after_num_hnl, p.style_alig = 3;
+        p.over_ride_tf_off = p.snl_seen = refs().text_stat = refs().change_bar_seen = 1, strings().para_char_cnt = 7;
+        layout().current_alig = 1, layout().pars_in_doc = 4, strings().hnp_after_hnl = c.hnp;
         OutputCapture capture;
         EXPECT_EQ((tf_handle_hard_new_line(), icf::render(capture.bytes())), c.rendering);
-        EXPECT_EQ((Ints{layout().pars_in_doc, layout().current_alig, layout().default_alig, o->snl_seen}),
+        EXPECT_EQ((Ints{layout().pars_in_doc, layout().current_alig, layout().default_alig, p.snl_seen}),
                   (Ints{5, c.current_alig, 0, c.snl_seen}));
-        EXPECT_EQ((Ints{o->after_num_hnl, o->eat_snl, o->over_ride_tf_off, o->do_second_style, o->first_string_seen,
-                        o->text_stat, o->change_bar_seen, page_flags().para_char_cnt, page_flags().hnp_after_hnl}),
+        EXPECT_EQ((Ints{p.after_num_hnl, p.eat_snl, p.over_ride_tf_off, p.do_second_style, p.first_string_seen,
+                        refs().text_stat, refs().change_bar_seen, strings().para_char_cnt, strings().hnp_after_hnl}),
                   (Ints{c.after_left, c.second_style, !c.second_style, 0, 1, 0, 0, 0, 0}));
     }
 }

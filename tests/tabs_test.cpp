@@ -165,11 +165,11 @@ TEST_F(TabsTest, IndentsGiveTemporaryMargins) {
         ParagraphLayoutState &l = layout();
         l.curr_left_indent = c.left, l.curr_first_indent = c.first, l.curr_right_indent = c.right;
         l.tf_left_off = c.left_off, l.tf_right_off = c.right_off;
-        StringNeighbourFlags &o = conv().strings.others;
-        tabs().sty_curr_left = c.sty_left, o.over_ride_tf_off = c.straddle, o.can_do_tmp_mar = 1;
+        TabState &t = tabs();
+        t.sty_curr_left = c.sty_left, conv().paragraph_formats.over_ride_tf_off = c.straddle, t.can_do_tmp_mar = 1;
         EXPECT_EQ(written(c.out ? tf_write_temp_margins : tf_check_temp_margins), c.out ? c.out : "");
         EXPECT_EQ(stops(layout().curr_tab_idx), c.after);
-        EXPECT_EQ(std::vector<int>({o.temp_rsm, o.can_do_tmp_mar, o.temp_left, o.temp_right}),
+        EXPECT_EQ(std::vector<int>({t.temp_rsm, t.can_do_tmp_mar, t.temp_left, t.temp_right}),
                   c.right ? std::vector<int>({1, 0, 1440, 10080}) : std::vector<int>({0, 1, 0, 0}));
     }
 }

@@ -90,7 +90,7 @@ void ConverterTest::TearDown() {
 void ConverterTest::use_written_paragraph_font() {
     Conversion &c = conv();
     std::snprintf(c.fonts.font_family, sizeof c.fonts.font_family, "Times");
-    std::snprintf(c.strings.others.font_name, sizeof c.strings.others.font_name, "Times");
+    std::snprintf(c.fonts.font_name, sizeof c.fonts.font_name, "Times");
     c.fonts.curr_font_size = c.fonts.last_font_size = 240;
     c.fonts.last_seen_font_num = tf_get_font_num("Times");
     c.strings.char_width = 10;  // 2400 / 240

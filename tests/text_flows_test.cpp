@@ -74,7 +74,7 @@ class TextFlows : public ConverterTest {
         conv().text_flows.curr_tf_num = number, tf_start_new_text_flow();
         route(routed);
         for (int i = 0; i < 6; ++i) conv().pages.*kPageForm[i] = form + i;
-        conv().pages.others.text_seen = text_seen, tf_end_curr_text_flow();
+        conv().frames.text_seen = text_seen, tf_end_curr_text_flow();
     }
 };
 
@@ -213,14 +213,14 @@ TEST_F(TextFlows, OneFlowFromStartToEnd) {
     v.buffers.apo_temp_buff = bufopen(512);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.body);
-        v.pages.others.in_apo = c.apo, v.pages.last_paragraph_pen = c.pen, v.routing.output_apo_buff = 0;
+        v.frames.in_apo = c.apo, v.pages.last_paragraph_pen = c.pen, v.routing.output_apo_buff = 0;
         v.buffers.footnote_buffer_handle = bufopen(512), fill_layout(100, "Body");
         const int open_before = kernel().buffers.totused;
         flow(2, c.routed, c.text, c.form);
         expect_in(c.body), expect_in(c.frame, v.buffers.apo_temp_buff), expect_layout(100, "Body");
         // Routing, count, flags and buffers, then the copy of the page form
         // (the starting copy is 0, 0, 0, 0, 0, -1).
-        Ints got = {v.routing.text_flow, v.text_flows.text_flow_cnt, v.pages.others.text_seen, v.buffers.text_flow_buff,
+        Ints got = {v.routing.text_flow, v.text_flows.text_flow_cnt, v.frames.text_seen, v.buffers.text_flow_buff,
                     v.buffers.footnote_buffer_handle, kernel().buffers.totused};
         Ints want = {0, 0, 0, -1, -1, open_before - 1};
         for (int i = 0; i < 6; ++i)
@@ -247,7 +247,7 @@ TEST_F(TextFlows, NestedFlowSharesTheBufferAndStacksTheState) {
     EXPECT_EQ(diagnostics.seen, Strings{"Start TextFlow: Already in a textflow."});
     EXPECT_EQ(conv().routing.text_flow + conv().text_flows.text_flow_cnt, 2);
     expect_layout(200, "Inner"), expect_in("BTF 1\n\"A\"\nBTF 2\n\"B\"\n");
-    route("\"C\""), conv().pages.others.text_seen = 1, tf_end_curr_text_flow();
+    route("\"C\""), conv().frames.text_seen = 1, tf_end_curr_text_flow();
     expect_in("ETF 2\n\"C\"\nETF 1\n"), expect_layout(100, "Outer");
     EXPECT_EQ(conv().text_flows.textflow_state_list, nullptr);
 }

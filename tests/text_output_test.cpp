@@ -45,11 +45,11 @@ TEST_F(TextOutputTest, LineEndRewrite) {
     for (bool flow : {false, true}) for (const auto &c : cases) {
         SCOPED_TRACE(std::string(c.name) + (flow ? ", flow buffer" : ", target"));
         OutputCapture capture;
-        route_to_flow_buffer(flow), conv().strings.others.eat_snl = c.eat;
+        route_to_flow_buffer(flow), conv().paragraph_formats.eat_snl = c.eat;
         for (unsigned char byte : icf_bytes(c.before)) tf_frame_putc(byte);
         tf_replace_curr_para_end(c.from, c.to);
         EXPECT_EQ(visible(flow ? drain(conv().buffers.text_flow_buff) : capture.bytes()), visible(icf_bytes(c.after)));
-        EXPECT_EQ(conv().strings.others.eat_snl, c.eat_after);
+        EXPECT_EQ(conv().paragraph_formats.eat_snl, c.eat_after);
     }
     EXPECT_EQ(kernel().buffers.totused, 2) << "only the input and the flow's buffer are left open";
 }
@@ -81,7 +81,7 @@ TEST_F(TextOutputTest, PrepareForTextOutput) {
          "SBF 240 1\nHNL 1\nCTX 0 40 0\nSPF 10 1 5 1 480 Times\nSLG 2057\nKWN\nBBT\nEUL\nITO\n", 9},
     };
     for (const auto &c : cases) {
-        v.strings.others.first_string_seen = v.fonts.default_high_attrib = 1, v.fonts.curr_lang = c.lang;
+        v.paragraph_formats.first_string_seen = v.fonts.default_high_attrib = 1, v.fonts.curr_lang = c.lang;
         v.fonts.curr_font_size = c.size, v.layout.para_sp_before = c.space, v.layout.curr_high_act = c.attr;
         v.paragraph_formats.keep_with_next = c.keep, v.paragraph_formats.output_kwn = c.kwn;
         v.fonts.last_seen_attr = c.last, v.layout.current_alig = c.alig, v.tabs.alig_output = c.alig != 0;
@@ -89,8 +89,8 @@ TEST_F(TextOutputTest, PrepareForTextOutput) {
         EXPECT_EQ(visible(drain(v.buffers.text_flow_buff)), visible(icf_bytes(c.out)));
         // Afterwards: the attributes last written, text seen, the first
         // string and the alignment done, the width of a character.
-        EXPECT_EQ((std::vector<int>{v.fonts.last_seen_attr, v.text_flows.chars_seen, v.strings.others.first_string_seen,
-                                    v.tabs.alig_output, v.strings.char_width}),
+        EXPECT_EQ((std::vector<int>{v.fonts.last_seen_attr, v.text_flows.chars_seen,
+                                    v.paragraph_formats.first_string_seen, v.tabs.alig_output, v.strings.char_width}),
                   (std::vector<int>{c.last_after, 1, 0, 0, 2400 / c.size})) << c.out;
     }
 }
@@ -111,12 +111,12 @@ TEST_F(TextOutputTest, LanguageRecord) {
 TEST_F(TextOutputTest, DrawingPlaceholder) {
     bufclose(conv().buffers.preproceesed_bf), CountingAllocator::install();  // so that every block is counted
     route_to_flow_buffer(), tf_handle_page_token(), tf_output_ff_graph_icfs();
-    conv().pages.others.in_frame = 1, tf_output_ff_graph_icfs();
+    conv().frames.in_frame = 1, tf_output_ff_graph_icfs();
     GraphicNode *on_page = conv().pages.curr_pg_ptr->page_pictures, *in_frame = conv().text_flows.frame_graph_list;
     ASSERT_TRUE(on_page && in_frame && !on_page->next && !in_frame->next);
     EXPECT_TRUE(conv().text_flows.curr_graph_node_ptr == in_frame && on_page->kind == kGraphicNative &&
                 in_frame->kind == kGraphicNative && !conv().routing.native_gfx_output &&
-                conv().pages.others.interal_graph_output && drain(conv().buffers.text_flow_buff).empty());
+                conv().text_flows.interal_graph_output && drain(conv().buffers.text_flow_buff).empty());
     for (GraphicNode *node : {on_page, in_frame})
         EXPECT_EQ(visible(drain(node->out_buffer)), visible(icf_bytes("PDS 626 0 0 0 0 0 0 0\nPCT 0\n")));
     tf_free_page_list(), tf_free_tf_list(), CountingAllocator::uninstall();

@@ -6,8 +6,8 @@
 // (<FSeparation, mapped to a 3-bit colour code by the dispatcher).  A
 // change of colour is written as BCL: flags, red, green, blue.
 //
-// The state lives in ColourState (formatting_state.h); curr_color and
-// color_name in StringNeighbourFlags (strings.h).
+// The state lives in ColourState (formatting_state.h), the current colour
+// curr_color / color_name included.
 //
 // Choices made where the rules leave room:
 // - force_color_output forces the one colour record of the next

@@ -41,8 +41,6 @@ TableState &tables() { return conv().tables; }
 FrameState &frames() { return conv().frames; }
 ColourState &colours() { return conv().colours; }
 ParagraphLayoutState &layout() { return conv().layout; }
-StringNeighbourFlags &str_flags() { return conv().strings.others; }
-PageNeighbourFlags &page_flags() { return conv().pages.others; }
 
 // --- value shapes shared by many rows ------------------------------------------------
 
@@ -80,20 +78,21 @@ void start_fseparation() {
     if (conv().preproc.zem_ver >= 4) return;
     int number = tf_read_next_int();
     if (number < 0 || number > 7) return;
-    str_flags().curr_color = con_from_frame_color_tbl[number];
-    if (!pgf().in_pgfcatalog) tf_output_color(str_flags().curr_color, str_flags().color_name);
+    ColourState &c = colours();
+    c.curr_color = con_from_frame_color_tbl[number];
+    if (!pgf().in_pgfcatalog) tf_output_color(c.curr_color, c.color_name);
 }
 
 void start_fcolor() {
     char name[kColorNameLimit + 1];
     read_string(name, kColorNameLimit);
-    StringNeighbourFlags &s = str_flags();
-    std::size_t length = std::min(std::strlen(name), sizeof s.color_name - 1);
-    std::memcpy(s.color_name, name, length);
-    s.color_name[length] = '\0';
+    ColourState &c = colours();
+    std::size_t length = std::min(std::strlen(name), sizeof c.color_name - 1);
+    std::memcpy(c.color_name, name, length);
+    c.color_name[length] = '\0';
     if (pgf().in_pgfcatalog) return;
-    s.curr_color = tf_cmyk_conv_color(s.color_name);
-    tf_output_color(s.curr_color, s.color_name);
+    c.curr_color = tf_cmyk_conv_color(c.color_name);
+    tf_output_color(c.curr_color, c.color_name);
 }
 
 void start_para_line() {
@@ -177,39 +176,39 @@ void add_sidehead_offset() {
 }
 
 void start_in_condition() {
-    StringNeighbourFlags &s = str_flags();
-    if (s.text_stat) tf_end_text_stat();
+    ReferenceState &r = refs();
+    if (r.text_stat) tf_end_text_stat();
     char status[kConditionLimit + 1];
     read_string(status, kConditionLimit);
     if (std::strcmp(status, "Inserted") == 0)
-        s.text_stat = 1;
+        r.text_stat = 1;
     else if (std::strcmp(status, "Deleted") == 0)
-        s.text_stat = 2;
+        r.text_stat = 2;
     else
-        s.text_stat = 0;
-    if (s.text_stat != 0) s.do_text_stat = 1;
+        r.text_stat = 0;
+    if (r.text_stat != 0) r.do_text_stat = 1;
 }
 
 void start_fchangebar() {
-    StringNeighbourFlags &s = str_flags();
+    ReferenceState &r = refs();
     if (next_word_is("Yes")) {
-        s.change_bar_seen = 1;
-        s.do_text_stat = 1;
+        r.change_bar_seen = 1;
+        r.do_text_stat = 1;
     } else {
-        s.change_bar_seen = 0;
+        r.change_bar_seen = 0;
     }
 }
 
 // Arc, Ellipse, Polygon, PolyLine, Rectangle, RoundRect: one drawing
 // placeholder per body page, and one per drawing object of a frame.
 void start_drawing_object() {
-    PageNeighbourFlags &f = page_flags();
-    if (f.interal_graph_output) return;
+    TextFlowState &flows = conv().text_flows;
+    if (flows.interal_graph_output) return;
     const PageState &p = conv().pages;
     if (p.in_page) {
         if (p.curr_pg_ptr != nullptr && p.curr_pg_ptr->page_type == kBodyPage) tf_output_ff_graph_icfs();
-        f.interal_graph_output = 1;
-    } else if (f.in_frame) {
+        flows.interal_graph_output = 1;
+    } else if (frames().in_frame) {
         tf_output_ff_graph_icfs();
     }
 }
@@ -234,37 +233,37 @@ void start_fcase() {
 // --- end actions that take more than a line ----------------------------------------------
 
 void end_aframe() {
-    PageNeighbourFlags &f = page_flags();
+    FrameState &f = frames();
     if (f.in_apo) {
         tf_output_apf();
         --f.in_apo;
         f.text_seen = 1;
-        f.interal_graph_output = 0;
+        conv().text_flows.interal_graph_output = 0;
     }
     f.apo_data_seen = 0;
-    str_flags().in_aframe_token = 0;
+    f.in_aframe_token = 0;
     tf_pop_tf_state();
     reapply_paragraph_format();
 }
 
 void end_cell_content() {
-    str_flags().from_cell_content = 0;
-    if (page_flags().text_seen)
+    tables().from_cell_content = 0;
+    if (frames().text_seen)
         tf_replace_curr_para_end(icf_code("HNL"), icf_code("HCB"));
     else
         out_icf(icf_code("HCB"));
 }
 
 void end_para_line() {
-    if (!page_flags().text_seen) tf_prepare_4_text_output();
-    if (layout().current_alig != str_flags().style_alig) tf_end_curr_alig();
+    if (!frames().text_seen) tf_prepare_4_text_output();
+    if (layout().current_alig != pgf().style_alig) tf_end_curr_alig();
     const RoutingState &r = conv().routing;
     if (!r.text_flow && !r.in_table) return;
     if (!pgf().para_num_end) tf_output_para_num_string();
     StringState &s = conv().strings;
     if (s.line_pos != 0) {
         s.line_pos = 0;
-        s.others.snl_seen = 1;
+        pgf().snl_seen = 1;
     }
     if (!s.hardreturn_seen)
         out_icf(icf_code("SNL"));
@@ -489,11 +488,11 @@ constexpr TokenRow kEndRows[] = {
     {tok::Font, call<tf_handle_end_font>},
     {tok::Frame, [] {
          FrameState &f = frames();
-         tf_pop_frame_state(page_flags().in_frame, f.curr_apo_data_ptr);
+         tf_pop_frame_state(f.in_frame, f.curr_apo_data_ptr);
          f.save_apo_rect_data = 0;
-         page_flags().interal_graph_output = 0;
+         conv().text_flows.interal_graph_output = 0;
      }},
-    {tok::ImportObject, [] { page_flags().in_importobject = 0; }},
+    {tok::ImportObject, [] { frames().in_importobject = 0; }},
     {tok::Marker, [] { refs().in_marker = 0; refs().do_marker = -1; }},
     {tok::Page, call<tf_handle_end_page>},
     {tok::ParaLine, end_para_line},

@@ -199,9 +199,6 @@ void start_pages(PageState &p) {
     p.start_new_page = kNoBreak;
     p.last_seen_left_margin = p.last_seen_form_len = p.last_seen_form_width = p.last_seen_height = 0;
     p.start_page_list = nullptr;
-    PageNeighbourFlags &o = p.others;
-    o.first_page_gfx_output = 1;
-    o.text_seen = o.frame_text_rect = o.in_frame = o.in_importobject = o.in_apo = 0;
 }
 
 void start_paragraph_layout(Conversion &c) {
@@ -213,9 +210,13 @@ void start_paragraph_layout(Conversion &c) {
     l.can_rest_mar = 0;
     ParagraphFormatState &f = c.paragraph_formats;
     f.in_pgf = f.in_pgfcatalog = f.left_indent_change = f.para_num_end = 0;
+    f.first_string_seen = 1;
+    f.style_alig = f.after_num_hnl = 0;
     TabState &t = c.tabs;
     t.start_tab_table = 1;
     t.default_tab_cnt = 0;
+    t.can_do_tmp_mar = 1;
+    t.temp_rsm = 0;
     c.text_flows.tmp_tab_tbl = 0;
 }
 
@@ -223,10 +224,7 @@ void start_text_and_fonts(Conversion &c) {
     StringState &s = c.strings;
     s.char_width = 10;
     s.line_pos = 0;
-    StringNeighbourFlags &o = s.others;
-    o.can_do_tmp_mar = 1;
-    o.first_string_seen = 1;
-    o.temp_rsm = o.style_alig = o.after_num_hnl = o.curr_color = 0;
+    c.colours.curr_color = 0;
     FontState &f = c.fonts;
     f.curr_lang = f.def_curr_lang = 3;  // US English
     f.default_high_attrib = f.default_color = 0;
@@ -244,7 +242,10 @@ void start_objects(Conversion &c) {
     t.in_title = t.title_seen = t.in_heading = t.in_body = t.in_foot = 0;
     t.in_tbl_catalog = t.in_tbl_format = 0;
     t.table_cell_image = nullptr;
-    c.frames.in_aframe = 0;
+    FrameState &frame = c.frames;
+    frame.in_aframe = 0;
+    frame.first_page_gfx_output = 1;
+    frame.text_seen = frame.frame_text_rect = frame.in_frame = frame.in_importobject = frame.in_apo = 0;
 }
 
 // --- the steps of VOXMainEntry ------------------------------------------------------

@@ -38,7 +38,7 @@ constexpr unsigned kSPF = icf_code("SPF"), kSYT = icf_code("SYT"), kSYP = icf_co
                    kSTE = icf_code("STE");
 
 FontState &fonts() { return conv().fonts; }
-StringNeighbourFlags &others() { return conv().strings.others; }
+ColourState &colours() { return conv().colours; }
 int &curr_high_act() { return conv().layout.curr_high_act; }
 DriverState &driver() { return conv().driver; }
 
@@ -74,7 +74,7 @@ void set_char_width(int size) { conv().strings.char_width = kPitchTwips / size_f
 // The current font: font_family and font_name both.
 void set_current_family(const char *family) {
     copy_field(fonts().font_family, family);
-    copy_field(others().font_name, family);
+    copy_field(fonts().font_name, family);
 }
 
 // A text parameter: the text through the converting writer, then US.
@@ -189,13 +189,13 @@ bool find_char_format(const char *tag, unsigned char (&entry)[kCharFormatEntrySi
 // The character part of the format being stored: what the <Font stated.
 FontStateRecord stated_char_part() {
     const FontState &f = fonts();
-    const StringNeighbourFlags &o = others();
+    const ColourState &c = colours();
     FontStateRecord part{};
     copy_field(part.family, f.font_family);
     part.size = f.curr_font_size;
     part.attributes = curr_high_act() != 0 ? curr_high_act() : -1;
-    part.color = o.curr_color != 0 ? o.curr_color : -1;
-    copy_field(part.color_name, o.color_name);
+    part.color = c.curr_color != 0 ? c.curr_color : -1;
+    copy_field(part.color_name, c.color_name);
     return part;
 }
 
@@ -210,19 +210,18 @@ void write_char_entry(int number, const unsigned char (&entry)[kCharFormatEntryS
 // What a character format changes in the current state when applied.
 void take_char_part(const FontStateRecord &part) {
     FontState &f = fonts();
-    StringNeighbourFlags &o = others();
+    ColourState &c = colours();
     f.attr_before_char_sty = curr_high_act();
     if (part.family[0] != '\0') set_current_family(part.family);
     if (part.size != 0) f.curr_font_size = part.size;
     if (part.attributes > 0) curr_high_act() = part.attributes;
-    if (part.color > 0) o.curr_color = part.color;
-    if (part.color_name[0] != '\0') copy_field(o.color_name, part.color_name);
+    if (part.color > 0) c.curr_color = part.color;
+    if (part.color_name[0] != '\0') copy_field(c.color_name, part.color_name);
 }
 
 // An empty <FTag: back to the paragraph font.
 void return_to_paragraph_font() {
     FontState &f = fonts();
-    StringNeighbourFlags &o = others();
     const FontStateRecord &p = f.prev_font_state;
     const int size = p.size == 0 ? kParagraphFontSize : p.size;
     char family[sizeof p.family + 1];
@@ -234,10 +233,11 @@ void return_to_paragraph_font() {
     f.default_color = p.color;
     char color_name[sizeof p.color_name + 1];
     read_field(color_name, reinterpret_cast<const unsigned char *>(p.color_name), sizeof p.color_name);
-    copy_field(o.color_name, color_name);
-    if (o.change_bar_seen) {
+    copy_field(colours().color_name, color_name);
+    ReferenceState &r = conv().references;
+    if (r.change_bar_seen) {
         tf_end_text_stat();
-        o.change_bar_seen = 0;
+        r.change_bar_seen = 0;
     }
 }
 
@@ -362,7 +362,7 @@ VOX_API int tf_handle_ffamily_token(void) {
     char name[kFamilyStringLimit + 1];
     tf_from_read_string(name, kFamilyStringLimit);
     if (name[0] == '\0') {
-        others().font_name[0] = '\0';
+        fonts().font_name[0] = '\0';
         return 0;
     }
     normalise_family_name(name);
@@ -382,7 +382,7 @@ VOX_API int tf_strlft(char *position, int count) {
 VOX_API int tf_handle_end_font(void) {
     if (fonts().in_fontcatalog) return tf_end_fontcat_entry();
     FontState &f = fonts();
-    const char *name = others().font_name;
+    const char *name = f.font_name;
     const int number = tf_get_font_num(name);
     if (f.curr_font_size == f.last_font_size && number == f.last_seen_font_num) return 0;
     tf_output_font(f.last_font_size, f.last_seen_font_num, f.curr_font_size, number, name);
@@ -425,11 +425,11 @@ VOX_API int tf_end_fontcat_entry(void) {
     store_char_part(stated_char_part(), entry + kCharPartOffset);
     copy_field(reinterpret_cast<char *>(entry + kTagOffset), kEntryTagSize, f.ftag_name);
     const int number = ++f.num_font_entries;
-    put_be32(entry, f.cat_idx + number);
+    put_be32(entry, conv().paragraph_formats.cat_idx + number);
     write_char_entry(number, entry);
-    StringNeighbourFlags &o = others();
-    o.color_name[0] = '\0';
-    o.curr_color = 0;
+    ColourState &c = colours();
+    c.color_name[0] = '\0';
+    c.curr_color = 0;
     f.curr_font_size = 0;
     curr_high_act() = 0;
     tf_output_char_syt(entry);

@@ -5,12 +5,13 @@
 // of <FontCatalog with its style definitions, and character styles applied
 // in the text with <FTag and ended by an empty <FTag.
 //
-// The state lives in FontState (formatting_state.h); the current font's
-// name is StringNeighbourFlags::font_name (strings.h), which the strings
-// module reads to pick the Symbol set, the attribute bits are
-// ParagraphLayoutState::curr_high_act, the pitch StringState::char_width,
-// the colour curr_color / color_name in StringNeighbourFlags, and the list
-// file handles and the font count in DriverState.
+// The state lives in FontState (formatting_state.h), the current font's
+// name font_name included, which the strings module reads to pick the
+// Symbol set; the attribute bits are ParagraphLayoutState::curr_high_act,
+// the pitch StringState::char_width, the colour curr_color / color_name
+// in ColourState, the number of paragraph catalog entries
+// ParagraphFormatState::cat_idx, and the list file handles and the font
+// count in DriverState.
 //
 // Files (32-bit integers most significant byte first):
 //   font list          68-byte entries: font number (1 for the first), the

@@ -1,25 +1,22 @@
-// The state of the formatting modules still to be built: paragraph formats
-// and catalog, fonts and character formats, paragraph numbering, tabs,
-// variables / markers / cross-references / conditional text, tables,
-// frames, and footnotes and colours.
+// The state of the formatting modules: paragraph formats and catalog,
+// fonts and character formats, paragraph numbering, tabs, and colours; and
+// of the modules still to come: variables / markers / cross-references /
+// conditional text, tables, frames and footnotes.
 //
-// The statement dispatcher already sets and tests these variables, so they
-// exist before their modules do.  Each struct below is where its module
-// keeps its state: when the module lands it adds its further variables to
-// its own struct (and may move the struct into its own header).  Variables
-// that another module's struct already holds are not repeated here:
+// The statement dispatcher already sets and tests the variables of the
+// modules still to come, so they exist before their modules do.  Each
+// struct below is where its module keeps its state: when the module lands
+// it adds its further variables to its own struct (and may move the struct
+// into its own header).  Variables that another module's struct already
+// holds are not repeated here:
 //
 //   ParagraphLayoutState (text_flows.h)  pgf_tag_name, indents, leading,
 //       paragraph spacing, can_rest_mar, curr_high_act, tf_left_off /
 //       tf_right_off, curr_tab_idx (the count of work_tab_tbl)
-//   StringNeighbourFlags (strings.h)     curr_color, color_name, text_stat,
-//       do_text_stat, change_bar_seen, in_aframe_token, from_cell_content,
-//       style_alig, snl_seen
 //   StringState (strings.h)              hardreturn_seen, line_pos
-//   PageState / PageNeighbourFlags       start_new_page, start_page_num,
-//       (pages.h)                        pen_setting, in_page, in_frame, in_apo,
-//                                        text_seen, apo_data_seen,
-//                                        in_importobject, interal_graph_output
+//   PageState (pages.h)                  start_new_page, start_page_num,
+//       pen_setting, in_page
+//   TextFlowState (text_flows.h)         interal_graph_output
 //   RoutingState (conversion.h)          in_table, text_flow
 //   PreprocState (preprocess.h)          zem_ver
 //
@@ -50,6 +47,17 @@ struct ParagraphFormatState {
     char sty_font_name[64] = {};  // a family name, as FontState::font_family
     int sty_font_size = 0;
     int last_para_sp_after = 0;  // space after of the last paragraph whose spacing was written
+    int do_second_style = 0;     // a second style is pending
+    int eat_snl = 0;
+    int over_ride_tf_off = 0;
+    int snl_seen = 0;
+    int after_num_hnl = 0;       // extra HNL records due
+    int local_style = 0;         // a local style is in force
+    int style_alig = 0;          // the style's alignment
+    int first_string_seen = 0;
+    // Paragraph formats stored so far; character styles are numbered after
+    // them.
+    int cat_idx = 0;
 };
 
 // --- fonts and character formats ----------------------------------------------------
@@ -74,6 +82,7 @@ struct FontState {
     char font_family[kFontNameSize] = {};  // current family name
     // Requested size in twips; 0 until a format or <FSize sets it.
     int curr_font_size = 0;
+    char font_name[kFontNameSize] = {};   // the current font's name
     int default_color = 0;                // the paragraph format's colour
     int default_high_attrib = 0;          // the paragraph format's attribute bits
     int last_seen_attr = 0;               // attribute bits last written as records
@@ -84,9 +93,6 @@ struct FontState {
     int last_seen_font_num = 0;           // font number of the last SPF written
     char ftag_name[kFontNameSize] = {};   // character format being read or applied
     int num_font_entries = 0;             // character formats in the character catalog file
-    // Paragraph formats stored so far; character styles are numbered after
-    // them.  Kept here until the paragraph module lands.
-    int cat_idx = 0;
     int have_char_style = 0;              // a character style is on
     unsigned char curr_font_cat_entry[kCharFormatEntrySize] = {};  // its catalog entry, file form
     int attr_before_char_sty = 0;         // curr_high_act before that style
@@ -159,6 +165,10 @@ struct TabState {
     // format's left indent (twips) and "a style group is being written".
     int sty_curr_left = 0;
     int in_style = 0;
+    int temp_rsm = 0;            // temporary margins pending
+    int temp_left = 0;           // the temporary margins, twips
+    int temp_right = 0;
+    int can_do_tmp_mar = 0;
     TabState() {
         fill_default_tabs(work_tab_tbl);
         fill_default_tabs(default_tab_tabl);
@@ -175,6 +185,10 @@ struct ReferenceState {
     int var_stat = 0;       // inside <Variable
     int end_hypertext = 0;  // a hypertext link is open
     int xref_src_open = 0;  // that link was opened by <XRefSrcText
+    // Revision marking.
+    int do_text_stat = 0;     // start the marking before the next text
+    int text_stat = 0;        // marking open
+    int change_bar_seen = 0;
 };
 
 // --- tables -------------------------------------------------------------------------------
@@ -216,6 +230,7 @@ struct TableState {
     int curr_tbl_max_columns = 0;
     int curr_row = 0;        // 1-based; 0 before the first
     int curr_col = 0;
+    int from_cell_content = 0;  // inside cell content
 };
 
 // --- frames ---------------------------------------------------------------------------------
@@ -225,8 +240,19 @@ struct FrameRecord;
 
 struct FrameState {
     int in_aframe = 0;               // inside <AFrames
+    int in_aframe_token = 0;         // inside an anchored-frame statement
     int save_apo_rect_data = 0;      // the next <BRect is the frame's own
     FrameRecord *curr_apo_data_ptr = nullptr;  // the current frame, or none
+    int in_apo = 0;                  // an anchored frame is being output
+    int apo_data_seen = 0;           // an anchored frame's data is pending
+    int in_frame = 0;                // inside a frame statement
+    int frame_text_rect = 0;         // a <TextRect inside a frame
+    int text_seen = 0;
+    int clear_pbc = 0;               // a paragraph border record was written
+    // Imported objects and page graphics.  They are kept here until the
+    // picture module has a state of its own.
+    int in_importobject = 0;         // inside an imported object
+    int first_page_gfx_output = 0;   // write the first page's graphics
 };
 
 // --- footnotes and colours ----------------------------------------------------------------
@@ -280,6 +306,8 @@ struct ColourState {
     int force_color_output = 0;            // the next colour record is written even if unchanged
     int last_color_flags = 0;              // flags of the last BCL written
     CmykColorRecord cmyk_node = {};        // tf_get_cmyk_node's result
+    int curr_color = 0;                    // the current colour's code
+    char color_name[kFontNameSize] = {};   // the current colour's name
 };
 
 }  // namespace vox

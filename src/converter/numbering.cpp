@@ -278,20 +278,20 @@ struct SavedFont {
 SavedFont save_font() {
     const Conversion &c = conv();
     SavedFont saved{};
-    copy_bounded(saved.name, c.strings.others.font_name);
+    copy_bounded(saved.name, c.fonts.font_name);
     saved.size = c.fonts.curr_font_size;
     saved.attributes = c.layout.curr_high_act;
-    saved.color = c.strings.others.curr_color;
+    saved.color = c.colours.curr_color;
     return saved;
 }
 
 void restore_font(const SavedFont &saved) {
     Conversion &c = conv();
-    copy_bounded(c.strings.others.font_name, saved.name);
+    copy_bounded(c.fonts.font_name, saved.name);
     copy_bounded(c.fonts.font_family, saved.name);
     c.fonts.curr_font_size = saved.size;
     c.layout.curr_high_act = saved.attributes;
-    c.strings.others.curr_color = saved.color;
+    c.colours.curr_color = saved.color;
 }
 
 bool apply_number_font(const char *tag) { return tf_set_fontcat_data(tag) == 1; }
@@ -357,7 +357,7 @@ VOX_API int tf_output_para_num_string(void) {
         font_applied = apply_number_font(n.pgf_num_font_name);
     }
     prepare_number_output();
-    c.pages.others.text_seen = 1;
+    c.frames.text_seen = 1;
     tf_handle_pnd(n.pgf_num_format_str);
     beg_icf(kPGN);
     dec_out(static_cast<std::uint32_t>(pgn_level_number(n.pgf_num_format_str)));

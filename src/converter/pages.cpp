@@ -28,7 +28,7 @@ constexpr int kBadValue = 12;
 constexpr int kPageTextMargin = 2880;  // page length minus text height, twips
 
 PageState &pg() { return conv().pages; }
-PageNeighbourFlags &others() { return conv().pages.others; }
+FrameState &frames() { return conv().frames; }
 
 template <typename T>
 T *new_tracked() {
@@ -73,7 +73,7 @@ void append_text_rect(PageRecord *page, TextRectRecord *rect) {
 
 // Inside a text rectangle of a page, as opposed to one of a frame.
 bool in_page_text_rect() {
-    return pg().in_textrect && !others().frame_text_rect && pg().curr_textrect_ptr != nullptr;
+    return pg().in_textrect && !frames().frame_text_rect && pg().curr_textrect_ptr != nullptr;
 }
 
 void write_text_param(const char *text) {
@@ -87,10 +87,10 @@ void write_text_param(const char *text) {
 // for the paragraph's end; before the first paragraph it is not needed.
 void write_pending_break() {
     PageState &s = pg();
-    if (s.start_new_page == kNoBreak || others().in_apo) return;
+    if (s.start_new_page == kNoBreak || frames().in_apo) return;
     if (s.start_new_page == kHardBreak) {
-        if (others().para_char_cnt > 0)
-            others().hnp_after_hnl = 1;
+        if (conv().strings.para_char_cnt > 0)
+            conv().strings.hnp_after_hnl = 1;
         else if (conv().layout.pars_in_doc > 0)
             out_icf(icf_code("HNP"));
     } else if (s.start_new_page == kSoftBreak) {
@@ -274,7 +274,7 @@ VOX_API int tf_handle_end_page(void) {
     PageState &s = pg();
     s.in_page = 0;
     if (s.curr_pg_ptr != nullptr) s.curr_pg_ptr->num_text_rects = s.num_pg_rects;
-    others().interal_graph_output = 0;
+    conv().text_flows.interal_graph_output = 0;
     return 0;
 }
 
@@ -338,7 +338,7 @@ VOX_API int tf_handle_pagetag_token(void) {
 VOX_API int tf_handle_textrect_token(void) {
     PageState &s = pg();
     if (!s.in_page || s.in_textrect || s.curr_pg_ptr == nullptr) {
-        if (others().in_frame) others().frame_text_rect = 1;
+        if (frames().in_frame) frames().frame_text_rect = 1;
         tf_frame_debug("TextRect Token: Got when not in page or in textrect.");
         return 0;
     }
@@ -352,14 +352,14 @@ VOX_API int tf_handle_textrect_token(void) {
 }
 
 VOX_API int tf_handle_end_textrect(void) {
-    others().frame_text_rect = 0;
+    frames().frame_text_rect = 0;
     pg().in_textrect = 0;
     placeholder_forget_frame_text_rect();
     return 0;
 }
 
 VOX_API int tf_handle_id_token(void) {
-    if (!pg().in_textrect && !others().in_frame) {
+    if (!pg().in_textrect && !frames().in_frame) {
         tf_frame_debug("Id Token: Got when not in textrect or not in frame.");
         return 0;
     }
@@ -368,15 +368,15 @@ VOX_API int tf_handle_id_token(void) {
     if (in_page_text_rect()) {
         pg().curr_textrect_ptr->id = id;
         pg().rect_index_dirty = 1;
-    } else if (others().in_frame)
+    } else if (frames().in_frame)
         placeholder_frame_id(id);
     return 0;
 }
 
 VOX_API int tf_handle_brect_token(void) {
-    if (others().in_importobject) {
+    if (frames().in_importobject) {
         placeholder_importobject_brect();
-    } else if (others().in_frame) {
+    } else if (frames().in_frame) {
         placeholder_frame_brect();
     } else if (in_page_text_rect()) {
         TextRectRecord *rect = pg().curr_textrect_ptr;
@@ -424,11 +424,11 @@ VOX_API int tf_handle_textrectid_token(void) {
     PageState &s = pg();
     write_pending_break();
     int id = tf_read_next_int();
-    if (others().apo_data_seen) placeholder_output_pending_frame(id);
+    if (frames().apo_data_seen) placeholder_output_pending_frame(id);
     beg_icf(icf_code("TRI"));
     dec_out(id);
     end_icf();
-    if (!others().in_apo) {
+    if (!frames().in_apo) {
         find_text_rect(id);
         tf_handle_para_borders(s.curr_textrect_data_ptr != nullptr ? s.curr_textrect_data_ptr->pen
                                                                    : kNoBorderPen);
@@ -438,7 +438,7 @@ VOX_API int tf_handle_textrectid_token(void) {
         write_page_size(s.curr_textrect_pg_ptr);
         write_margins(s.curr_textrect_data_ptr);
     }
-    if (others().first_page_gfx_output && s.curr_pg_ptr != nullptr)
+    if (frames().first_page_gfx_output && s.curr_pg_ptr != nullptr)
         placeholder_output_page_pictures(s.curr_pg_ptr);
     return 0;
 }
@@ -470,7 +470,7 @@ VOX_API int tf_output_pbc(int code) {
     dec_out(0);
     for (int i = 0; i < 4; ++i) HexOut8(0);
     end_icf();
-    others().clear_pbc = 1;
+    frames().clear_pbc = 1;
     return 0;
 }
 

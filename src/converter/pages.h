@@ -41,22 +41,6 @@ struct PageRecord {
     PageRecord *prev = nullptr;
 };
 
-// Flags of the frames, strings, pictures and text-flow modules that the
-// page statements read or set.  They move to their modules when those land.
-struct PageNeighbourFlags {
-    int in_apo = 0;                // frames: an anchored frame is being output
-    int apo_data_seen = 0;         // frames: an anchored frame's data is pending
-    int in_frame = 0;              // frames: inside a frame statement
-    int frame_text_rect = 0;       // frames: a <TextRect inside a frame
-    int text_seen = 0;             // frames
-    int clear_pbc = 0;             // frames: a paragraph border record was written
-    int para_char_cnt = 0;         // strings: characters written in this paragraph
-    int hnp_after_hnl = 0;         // strings: hard page break due at the paragraph end
-    int in_importobject = 0;       // pictures: inside an imported object
-    int first_page_gfx_output = 0; // pictures: write the first page's graphics
-    int interal_graph_output = 0;  // text flows: graphics-output flag
-};
-
 // Pending break kinds of start_new_page.
 enum PageBreak { kNoBreak = 0, kHardBreak = 1, kSoftBreak = 2 };
 
@@ -102,7 +86,6 @@ struct PageState {
     int page_num_type = 0;
     int pen_setting = kNoBorderPen;                  // from <Pen
     int last_paragraph_pen = kNoBorderPen;           // pen of the last border record
-    PageNeighbourFlags others;
 };
 
 }  // namespace vox

@@ -42,10 +42,10 @@ constexpr int kCharPartOffsetInEntry = 140;
 
 ParagraphFormatState &pgf() { return conv().paragraph_formats; }
 ParagraphLayoutState &layout() { return conv().layout; }
-StringNeighbourFlags &str_flags() { return conv().strings.others; }
 FontState &fonts() { return conv().fonts; }
 TabState &tabs() { return conv().tabs; }
 NumberingState &numbering() { return conv().numbering; }
+ColourState &colours() { return conv().colours; }
 
 // Copies a text into a field of `size` bytes, cut to size - 1 characters
 // and terminated; the rest of the field is left as it is.
@@ -116,14 +116,13 @@ void write_style_switch(unsigned code, const char *tag, int number, int kind) {
 void apply_layout(const PgfCatalogEntry &entry) {
     ParagraphLayoutState &l = layout();
     ParagraphFormatState &p = pgf();
-    StringNeighbourFlags &s = str_flags();
-    s.local_style = 0;
+    p.local_style = 0;
     copy_text(l.pgf_tag_name, entry.tag);
-    s.style_alig = l.default_alig = l.current_alig = entry.alignment;
+    p.style_alig = l.default_alig = l.current_alig = entry.alignment;
     l.new_line_space = l.default_line_space = entry.leading;
     l.para_sp_before = l.def_para_sp_before = entry.space_before;
     l.para_sp_after = l.def_para_sp_after = entry.space_after;
-    s.after_num_hnl = entry.space_after / kLineHeight;
+    p.after_num_hnl = entry.space_after / kLineHeight;
     const PageState &pages = conv().pages;
     p.sty_last_seen_left = pages.last_seen_left_margin;
     p.sty_last_seen_right = pages.last_seen_right_margin;
@@ -153,10 +152,9 @@ int pitch_of(int size) { return 2400 / (size == 0 ? kDefaultPitchSize : size); }
 
 void apply_font_and_flags(const PgfCatalogEntry &entry) {
     FontState &f = fonts();
-    StringNeighbourFlags &s = str_flags();
     ParagraphFormatState &p = pgf();
     copy_text(f.font_family, entry.font.family);
-    copy_text(s.font_name, entry.font.family);
+    copy_text(f.font_name, entry.font.family);
     copy_text(p.sty_font_name, entry.font.family);
     f.last_seen_font_num = tf_get_font_num(entry.font.family);
     p.sty_font_size = f.curr_font_size = entry.font.size;
@@ -165,9 +163,9 @@ void apply_font_and_flags(const PgfCatalogEntry &entry) {
     f.default_color = entry.font.color;
     conv().values.default_unit = entry.default_unit;
     p.para_num_end = entry.num_at_end;
-    s.do_second_style = entry.side_head;
-    s.over_ride_tf_off = entry.straddle;
-    copy_text(s.color_name, entry.font.color_name);
+    p.do_second_style = entry.side_head;
+    p.over_ride_tf_off = entry.straddle;
+    copy_text(colours().color_name, entry.font.color_name);
     NumberingState &n = numbering();
     copy_text(n.pgf_num_font_name, entry.num_font);
     copy_text(n.pgf_num_format_str, entry.num_format);
@@ -271,7 +269,7 @@ void end_format_margin_if_changed() {
     if ((left_changed || first_changed) && layout().can_rest_mar) {
         out_icf(kETM);
         layout().can_rest_mar = 0;
-        str_flags().can_do_tmp_mar = 1;
+        tabs().can_do_tmp_mar = 1;
     }
 }
 
@@ -354,9 +352,9 @@ VOX_API int tf_handle_pgfplacementstyle(void) {
     read_compress_word(word, sizeof word);
     if (std::strcmp(word, "SideheadTop") == 0 || std::strcmp(word, "SideheadFirstBaseline") == 0 ||
         std::strcmp(word, "SideheadLastBaseline") == 0)
-        str_flags().do_second_style = 1;
+        pgf().do_second_style = 1;
     else if (std::strcmp(word, "Straddle") == 0)
-        str_flags().over_ride_tf_off = 1;
+        pgf().over_ride_tf_off = 1;
     return 0;
 }
 
@@ -369,8 +367,8 @@ VOX_API int tf_handle_end_pgf(void) {
     if (layout().curr_tab_idx > kTabSlots) layout().curr_tab_idx = kTabSlots;
     tf_store_pgfcat_data(&entry);
     tf_write_syt_data(&entry);
-    write_catalog_entry(entry, fonts().cat_idx);
-    ++fonts().cat_idx;
+    write_catalog_entry(entry, pgf().cat_idx);
+    ++pgf().cat_idx;
     tf_reset_pgf_vars();
     return 0;
 }
@@ -378,8 +376,8 @@ VOX_API int tf_handle_end_pgf(void) {
 VOX_API int tf_store_pgfcat_data(PgfCatalogEntry *entry) {
     const ParagraphLayoutState &l = layout();
     const ParagraphFormatState &p = pgf();
-    const StringNeighbourFlags &s = str_flags();
     const FontState &f = fonts();
+    const ColourState &c = colours();
     copy_text(entry->tag, l.pgf_tag_name);
     entry->alignment = l.current_alig;
     entry->first_indent = l.curr_first_indent;
@@ -388,16 +386,16 @@ VOX_API int tf_store_pgfcat_data(PgfCatalogEntry *entry) {
     copy_text(entry->font.family, f.font_family);
     entry->font.size = f.curr_font_size;
     entry->font.attributes = l.curr_high_act;
-    entry->font.color = s.curr_color;
-    copy_text(entry->font.color_name, s.color_name);
+    entry->font.color = c.curr_color;
+    copy_text(entry->font.color_name, c.color_name);
     entry->leading = l.new_line_space;
     entry->space_before = l.para_sp_before;
     entry->space_after = l.para_sp_after;
     refresh_entry_tabs(*entry);
     entry->default_unit = conv().values.default_unit;
     entry->num_at_end = p.para_num_end;
-    entry->side_head = s.do_second_style;
-    entry->straddle = s.over_ride_tf_off;
+    entry->side_head = p.do_second_style;
+    entry->straddle = p.over_ride_tf_off;
     entry->keep_with_next = p.keep_with_next;
     entry->page_top = conv().pages.start_new_page;
     entry->fixed_line = p.fixed_line;
@@ -407,7 +405,7 @@ VOX_API int tf_store_pgfcat_data(PgfCatalogEntry *entry) {
 }
 
 VOX_API int tf_get_table_idx(const char *tag, PgfCatalogEntry *entry_out) {
-    int remaining = fonts().cat_idx;
+    int remaining = pgf().cat_idx;
     if (remaining <= 0 || catalog_handle() < 0) return -1;
     using Entry = unsigned char[kPgfEntrySize];
     auto tagged = [&](const Entry &bytes) {
@@ -429,7 +427,7 @@ VOX_API int tf_set_catalog_vars(const char *tag) {
     PgfCatalogEntry entry;
     int index = tf_get_table_idx(wanted, &entry);
     if (index < 0) {
-        str_flags().local_style = 1;
+        pgf().local_style = 1;
         return 0;
     }
     apply_layout(entry);
@@ -444,7 +442,7 @@ VOX_API int tf_write_syt_data(PgfCatalogEntry *entry) {
     if (conv().preproc.zem_book) return 0;
     beg_icf(kSYT);
     write_text_param(entry->tag);
-    dec_out(static_cast<std::uint32_t>(fonts().cat_idx + 1));
+    dec_out(static_cast<std::uint32_t>(pgf().cat_idx + 1));
     write_decimal_record(kSYP, {0});
     tf_write_style_data(entry);
     out_icf(kSEP);
@@ -511,7 +509,6 @@ VOX_API int tf_end_curr_style(void) {
 VOX_API int tf_reset_pgf_vars(void) {
     ParagraphLayoutState &l = layout();
     ParagraphFormatState &p = pgf();
-    StringNeighbourFlags &s = str_flags();
     TabState &t = tabs();
     l.current_alig = l.default_alig = 0;
     l.brj_mode = 0;
@@ -526,7 +523,7 @@ VOX_API int tf_reset_pgf_vars(void) {
     fill_default_tabs(t.work_tab_tbl);
     fill_default_tabs(t.last_output_table);
     l.curr_tab_idx = 0;
-    s.do_second_style = s.over_ride_tf_off = 0;
+    p.do_second_style = p.over_ride_tf_off = 0;
     conv().pages.start_new_page = kNoBreak;
     conv().numbering.pgf_num_format_str[0] = '\0';
     return 0;
@@ -541,9 +538,9 @@ VOX_API int tf_output_pgf_data(void) {
     if (l.current_alig != l.default_alig && !t.alig_output) tf_end_para_reset_alig(0);
     end_format_margin_if_changed();
     tf_output_para_space(1);
-    if (str_flags().can_do_tmp_mar) tf_check_temp_margins();
+    if (t.can_do_tmp_mar) tf_check_temp_margins();
     tf_write_out_tab_table(0);
-    if (str_flags().can_do_tmp_mar) tf_write_temp_margins();
+    if (t.can_do_tmp_mar) tf_write_temp_margins();
     tf_output_rsp();
     std::memcpy(t.work_tab_tbl, saved_table, sizeof saved_table);
     l.curr_tab_idx = saved_count;
@@ -553,7 +550,6 @@ VOX_API int tf_output_pgf_data(void) {
 VOX_API int tf_output_para_space(int collapse) {
     ParagraphLayoutState &l = layout();
     ParagraphFormatState &p = pgf();
-    StringNeighbourFlags &s = str_flags();
     int before = collapse ? collapsed_space_before(l.para_sp_before) : l.para_sp_before;
     if (before != l.def_para_sp_before) {
         int lines = wrap_add(before, kHalfLine) / kLineHeight;
@@ -561,15 +557,15 @@ VOX_API int tf_output_para_space(int collapse) {
         if (collapse) write_blank_lines(lines);
     }
     if (l.para_sp_after == l.def_para_sp_after && l.para_sp_after == p.last_para_sp_after) {
-        if (!collapse) s.after_num_hnl = 0;
+        if (!collapse) p.after_num_hnl = 0;
         return 0;
     }
-    s.after_num_hnl = wrap_add(l.para_sp_after, kHalfLine) / kLineHeight;
-    write_decimal_record(kSAF, {l.para_sp_after, s.after_num_hnl});
+    p.after_num_hnl = wrap_add(l.para_sp_after, kHalfLine) / kLineHeight;
+    write_decimal_record(kSAF, {l.para_sp_after, p.after_num_hnl});
     if (collapse)
         p.last_para_sp_after = l.para_sp_after;
     else
-        s.after_num_hnl = 0;
+        p.after_num_hnl = 0;
     return 0;
 }
 

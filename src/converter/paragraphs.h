@@ -49,13 +49,13 @@
 // - A tab slot's leader and type go into the entry as the low byte of the
 //   slot's fields.
 //
-// The state lives in ParagraphFormatState (formatting_state.h) and in the
-// structs that already held a variable before this module existed: the
-// tag, alignment, indents, spacing and leading in ParagraphLayoutState;
-// local_style, style_alig, after_num_hnl, do_second_style and
-// over_ride_tf_off in StringNeighbourFlags; cat_idx in FontState;
-// sty_curr_left, in_style and alig_output in TabState; start_new_page in
-// PageState; the catalog file in DriverState.
+// The state lives in ParagraphFormatState (formatting_state.h), among
+// them local_style, style_alig, after_num_hnl, do_second_style,
+// over_ride_tf_off and cat_idx, and in the structs that already held a
+// variable before this module existed: the tag, alignment, indents,
+// spacing and leading in ParagraphLayoutState; sty_curr_left, in_style
+// and alig_output in TabState; start_new_page in PageState; the catalog
+// file in DriverState.
 #pragma once
 
 #include <cstddef>

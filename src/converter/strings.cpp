@@ -71,9 +71,11 @@ struct ColumnSet {
 constexpr ColumnSet kSearchOrder[] = {{4, kSet819}, {2, kSet850}, {3, kSetZem}, {1, kSet437}};
 
 StringState &st() { return conv().strings; }
-StringNeighbourFlags &others() { return conv().strings.others; }
 ParagraphLayoutState &layout() { return conv().layout; }
-PageNeighbourFlags &page_flags() { return conv().pages.others; }
+ParagraphFormatState &pgf() { return conv().paragraph_formats; }
+TabState &tabs() { return conv().tabs; }
+ReferenceState &refs() { return conv().references; }
+FrameState &frames() { return conv().frames; }
 
 
 int skip_blanks() {
@@ -112,7 +114,7 @@ void advance_line_pos() { st().line_pos = wrap_add(st().line_pos, st().char_widt
 void put_text_byte(int byte) {
     tf_frame_putc(byte);
     advance_line_pos();
-    ++page_flags().para_char_cnt;
+    ++st().para_char_cnt;
 }
 
 // Plain bytes of a String gathered into one routed block: the same output,
@@ -130,7 +132,7 @@ class TextRun {
         frame_put_block(bytes_, count_);
         StringState &s = st();
         s.line_pos = wrap_add(s.line_pos, wrap_mul(count_, s.char_width));
-        page_flags().para_char_cnt += count_;
+        s.para_char_cnt += count_;
         count_ = 0;
     }
 
@@ -214,18 +216,18 @@ void set_attribute(int bit, int &flag, bool on) {
 
 // Step 5 of the paragraph end: the usual paragraph end and alignment reset.
 void end_plain_paragraph() {
-    StringNeighbourFlags &o = others();
+    ParagraphFormatState &f = pgf();
     ParagraphLayoutState &l = layout();
     tf_replace_curr_para_end(kSNL, kHNL);
-    if (!conv().routing.in_table) o.snl_seen = 0;
+    if (!conv().routing.in_table) f.snl_seen = 0;
     ++l.pars_in_doc;
-    write_blank_lines(o.after_num_hnl);
-    if (o.after_num_hnl != 0 && l.current_alig != l.default_alig) l.current_alig = l.default_alig;
-    o.after_num_hnl = 0;
-    if (o.local_style)
+    write_blank_lines(f.after_num_hnl);
+    if (f.after_num_hnl != 0 && l.current_alig != l.default_alig) l.current_alig = l.default_alig;
+    f.after_num_hnl = 0;
+    if (f.local_style)
         l.default_alig = l.current_alig;
     else
-        l.current_alig = o.style_alig;
+        l.current_alig = f.style_alig;
 }
 
 }  // namespace
@@ -288,16 +290,16 @@ VOX_API int tf_handle_string_token(void) {
             preproc_unget(c);
         return 0;
     }
-    if (others().do_text_stat) {
+    if (refs().do_text_stat) {
         tf_start_text_stat();
-        others().do_text_stat = 0;
+        refs().do_text_stat = 0;
     }
     if (tf_write_out_string() != 0) {
         tf_frame_debug("Handle String Token: Could not write out string.");
         return 0;
     }
-    page_flags().text_seen = 1;
-    if (others().in_aframe_token) page_flags().apo_data_seen = 1;
+    frames().text_seen = 1;
+    if (frames().in_aframe_token) frames().apo_data_seen = 1;
     return 0;
 }
 
@@ -379,8 +381,7 @@ VOX_API int tf_handle_string_hex_char(int value) {
     if (value == kZemHardSpace) return out_icf(kNBR);
     if (value == kZemHardHyphen) return out_icf(kHHC);
     int set = kSetSymbol, code = value;
-    // font_name is the current font's name, kept by the fonts module.
-    if (strcasecmp(others().font_name, "Symbol") != 0) tf_convert_char_from(&set, &code);
+    if (strcasecmp(conv().fonts.font_name, "Symbol") != 0) tf_convert_char_from(&set, &code);
     OutXCS(code, set);
     return 0;
 }
@@ -444,37 +445,40 @@ VOX_API int tf_handle_nln(void) {
 }
 
 VOX_API int tf_handle_hard_new_line(void) {
-    StringNeighbourFlags &o = others();
-    if (o.temp_rsm) {
+    TabState &t = tabs();
+    if (t.temp_rsm) {
         const PageState &p = conv().pages;
-        tf_write_out_rsm(o.temp_left, p.last_seen_left_margin, o.temp_right, p.last_seen_right_margin);
-        o.temp_rsm = 0;
+        tf_write_out_rsm(t.temp_left, p.last_seen_left_margin, t.temp_right, p.last_seen_right_margin);
+        t.temp_rsm = 0;
     }
-    o.can_do_tmp_mar = 1;
+    t.can_do_tmp_mar = 1;
     const RoutingState &r = conv().routing;
     if (!r.text_flow && !r.in_table) return 0;
     tf_output_hypertext_xrf(nullptr, 5);
-    if (o.do_second_style) {
-        o.eat_snl = 1;
+    ParagraphFormatState &f = pgf();
+    if (f.do_second_style) {
+        f.eat_snl = 1;
         tf_replace_curr_para_end(kSNL, kHNL);
-        o.do_second_style = 0;
-        o.over_ride_tf_off = 0;
+        f.do_second_style = 0;
+        f.over_ride_tf_off = 0;
         ++layout().pars_in_doc;
     } else {
         end_plain_paragraph();
     }
-    if (!o.from_cell_content) {
-        tf_output_color(o.curr_color, o.color_name);
+    if (!conv().tables.from_cell_content) {
+        const ColourState &colour = conv().colours;
+        tf_output_color(colour.curr_color, colour.color_name);
         tf_write_attr(layout().curr_high_act);
     }
-    o.first_string_seen = 1;
+    f.first_string_seen = 1;
     tf_end_text_stat();
-    o.text_stat = 0;
-    o.change_bar_seen = 0;
-    page_flags().para_char_cnt = 0;
-    if (page_flags().hnp_after_hnl) {
+    refs().text_stat = 0;
+    refs().change_bar_seen = 0;
+    StringState &s = st();
+    s.para_char_cnt = 0;
+    if (s.hnp_after_hnl) {
         out_icf(kHNP);
-        page_flags().hnp_after_hnl = 0;
+        s.hnp_after_hnl = 0;
     }
     return 0;
 }

@@ -52,39 +52,14 @@ enum HighBit {
 // 850, 9999 and 819 ('_' where the set's code has no ZEM counterpart).
 extern const unsigned char convert_table[char_tbl_size][5];
 
-// Flags of the paragraph, tabs, revision, hypertext, colour, font, table
-// and frame modules that the paragraph end reads or sets.  They move to
-// their modules when those land.
-struct StringNeighbourFlags {
-    int do_text_stat = 0;       // revisions: start the marking before the next text
-    int text_stat = 0;          // revisions: marking open
-    int change_bar_seen = 0;    // revisions
-    int in_aframe_token = 0;    // frames: inside an anchored-frame statement
-    int temp_rsm = 0;           // tabs: temporary margins pending
-    int temp_left = 0;          // tabs: the temporary margins, twips
-    int temp_right = 0;
-    int can_do_tmp_mar = 0;     // tabs
-    int do_second_style = 0;    // paragraphs: a second style is pending
-    int eat_snl = 0;            // paragraphs
-    int over_ride_tf_off = 0;   // paragraphs
-    int snl_seen = 0;           // paragraphs
-    int after_num_hnl = 0;      // paragraphs: extra HNL records due
-    int local_style = 0;        // paragraphs: a local style is in force
-    int style_alig = 0;         // paragraphs: the style's alignment
-    int first_string_seen = 0;  // paragraphs
-    int from_cell_content = 0;  // tables: inside cell content
-    int curr_color = 0;         // colours
-    char color_name[64] = {};   // colours
-    char font_name[64] = {};    // fonts: the current font's name
-};
-
 struct StringState {
     int char_width = 10;        // line_pos units of one character
     int line_pos = 0;           // position of the next character in the line
     int hex_chars_read = 0;     // characters taken by the last hex reading
     int hardreturn_seen = 0;
     char hex_text[9] = {};      // itoszhex's result
-    StringNeighbourFlags others;
+    int para_char_cnt = 0;      // characters written in this paragraph
+    int hnp_after_hnl = 0;      // hard page break due at the paragraph end
 };
 
 }  // namespace vox

@@ -38,7 +38,7 @@ constexpr int kTabCentre = 'C', kTabRight = 'R', kTabDecimalType = 'D', kTabInde
 TabState &tabs() { return conv().tabs; }
 ParagraphLayoutState &layout() { return conv().layout; }
 StringState &st() { return conv().strings; }
-StringNeighbourFlags &others() { return conv().strings.others; }
+ParagraphFormatState &pgf() { return conv().paragraph_formats; }
 const PageState &page() { return conv().pages; }
 
 int clamp_count(int count) { return count < 0 ? 0 : count > kTabSlots ? kTabSlots : count; }
@@ -131,8 +131,8 @@ void remember_output_table(int count) {
 // ---- indent stops --------------------------------------------------------------------
 
 // The left side-head offset, ignored by a paragraph that straddles.
-int left_offset() { return others().over_ride_tf_off ? 0 : layout().tf_left_off; }
-int right_offset() { return others().over_ride_tf_off ? 0 : layout().tf_right_off; }
+int left_offset() { return pgf().over_ride_tf_off ? 0 : layout().tf_left_off; }
+int right_offset() { return pgf().over_ride_tf_off ? 0 : layout().tf_right_off; }
 
 bool has_stop_at(int position) {
     const TabTable &work = tabs().work_tab_tbl;
@@ -181,22 +181,22 @@ void add_indent_stop(int position) {
 // A right indent narrows the text from the right: RMI, then the margin
 // change, undone at the paragraph end (temp_rsm).
 void write_right_indent(int indent, int offset) {
-    StringNeighbourFlags &o = others();
+    TabState &t = tabs();
     const PageState &p = page();
-    o.temp_right = wrap_sub(p.last_seen_right_margin, indent);
-    o.temp_left = p.last_seen_left_margin;
+    t.temp_right = wrap_sub(p.last_seen_right_margin, indent);
+    t.temp_left = p.last_seen_left_margin;
     const int width = wrap_add(indent, offset);
     record_with(kRMI, {width / kColumnTwips, width});
-    tf_write_out_rsm(p.last_seen_left_margin, o.temp_left, p.last_seen_right_margin, o.temp_right + offset);
-    o.temp_rsm = 1;
-    o.can_do_tmp_mar = 0;
+    tf_write_out_rsm(p.last_seen_left_margin, t.temp_left, p.last_seen_right_margin, t.temp_right + offset);
+    t.temp_rsm = 1;
+    t.can_do_tmp_mar = 0;
 }
 
 bool left_indents_call_for_margins(int offset) {
     const ParagraphLayoutState &l = layout();
     const TabState &t = tabs();
     const bool indented = l.curr_left_indent != 0 || l.curr_first_indent != 0;
-    return (indented && conv().paragraph_formats.left_indent_change) || l.curr_left_indent != t.sty_curr_left ||
+    return (indented && pgf().left_indent_change) || l.curr_left_indent != t.sty_curr_left ||
            offset != 0;
 }
 
@@ -260,10 +260,10 @@ VOX_API int tf_new_tab(int position) {
 // ---- tabs ------------------------------------------------------------------------------------
 
 VOX_API int tf_output_tab(void) {
-    StringNeighbourFlags &o = others();
-    if (o.first_string_seen) {
+    ParagraphFormatState &f = pgf();
+    if (f.first_string_seen) {
         tf_output_pgf_data();
-        o.first_string_seen = 0;
+        f.first_string_seen = 0;
     }
     const int stop = reached_stop();
     if (stop >= 0) tf_write_tab(stop);

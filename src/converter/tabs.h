@@ -5,12 +5,13 @@
 // "V" stops at the indent positions) and its right indent (RMI and RSM).
 //
 // State: TabState (formatting_state.h) holds the three 30-slot tables,
-// start_tab_table, skip_tab, sidehead_right and alig_output; curr_tab_idx
-// (the count of work_tab_tbl), current_alig, default_alig, brj_mode, the
-// indents and the side-head offsets are in ParagraphLayoutState; line_pos
-// and char_width in StringState; style_alig, temp_left / temp_right /
-// temp_rsm and can_do_tmp_mar in StringNeighbourFlags.  Counts are taken
-// as at most 30 wherever a table is read.
+// start_tab_table, skip_tab, sidehead_right, alig_output and the
+// temporary margins (temp_left / temp_right, temp_rsm, can_do_tmp_mar);
+// curr_tab_idx (the count of work_tab_tbl), current_alig, default_alig,
+// brj_mode, the indents and the side-head offsets are in
+// ParagraphLayoutState; line_pos and char_width in StringState;
+// over_ride_tf_off and first_string_seen in ParagraphFormatState.  Counts
+// are taken as at most 30 wherever a table is read.
 //
 // Readings chosen where the rules leave room:
 // - tf_output_tab scans the counted slots only (i below the count), each

@@ -298,7 +298,7 @@ void restore_page_form(const SavedPageForm &saved, PageState &p) {
 // written are forgotten.
 void flush_or_drop_flow_output(Conversion &c) {
     int buffer = c.buffers.text_flow_buff;
-    if (c.pages.others.text_seen) {
+    if (c.frames.text_seen) {
         int text_flow = c.routing.text_flow;
         c.routing.text_flow = 0;
         unsigned char chunk[4096];
@@ -533,7 +533,7 @@ VOX_API int tf_start_new_text_flow(void) {
     Conversion &c = conv();
     tf_push_tf_state();
     tf_reset_tf_state();
-    if (c.pages.others.in_apo) c.routing.output_apo_buff = 1;
+    if (c.frames.in_apo) c.routing.output_apo_buff = 1;
     write_btf_and_spn(c);
     ++c.text_flows.text_flow_cnt;
     open_text_flow_buffer(c);
@@ -549,7 +549,7 @@ VOX_API int tf_end_curr_text_flow(void) {
     ParagraphLayoutState &l = c.layout;
     l.curr_first_indent = l.curr_right_indent = l.curr_left_indent = l.curr_high_act = 0;
     if (s.text_flow_cnt == 0) close_flow_buffers(c.buffers);
-    c.pages.others.text_seen = 0;
+    c.frames.text_seen = 0;
     s.tmp_tab_tbl = 0;
     tf_handle_para_borders(kNoBorderPen);
     beg_icf(icf_code("ETF"));

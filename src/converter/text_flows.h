@@ -121,6 +121,7 @@ struct TextFlowState {
     int output_page_data = 0;    // SPN has been written
     SavedPageForm saved_page_form;
     int chars_seen = 0;          // text output has been prepared
+    int interal_graph_output = 0;  // graphics-output flag
     // Tabs: a temporary tab table is in force; cleared at the end of each
     // flow.  Moves to TabState (formatting_state.h) when the tabs module lands.
     int tmp_tab_tbl = 0;

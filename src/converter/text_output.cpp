@@ -25,7 +25,6 @@ constexpr unsigned kHNL = icf_code("HNL"), kHCB = icf_code("HCB"), kKWN = icf_co
 
 FontState &fonts() { return conv().fonts; }
 ParagraphFormatState &pgf_format() { return conv().paragraph_formats; }
-StringNeighbourFlags &string_flags() { return conv().strings.others; }
 
 // Language codes and the identifiers SLG carries for them; code -1 stands
 // for a language none of the others name.
@@ -123,9 +122,9 @@ class LineEndScan {
     void rewrite_record() {
         if (new_code_ == kHNL) tf_end_curr_style();
         drop_taken_record();
-        StringNeighbourFlags &flags = string_flags();
-        if (flags.eat_snl) {
-            flags.eat_snl = 0;
+        ParagraphFormatState &pgf = pgf_format();
+        if (pgf.eat_snl) {
+            pgf.eat_snl = 0;
             return;
         }
         unsigned char letters[3];
@@ -175,7 +174,7 @@ void append_graphic_node(GraphicNode *&list, GraphicNode *node) {
 // current page, which the dispatcher does not do.
 GraphicNode *&graphic_list_for_new_node() {
     Conversion &c = conv();
-    if (!c.pages.others.in_frame && c.pages.curr_pg_ptr != nullptr) return c.pages.curr_pg_ptr->page_pictures;
+    if (!c.frames.in_frame && c.pages.curr_pg_ptr != nullptr) return c.pages.curr_pg_ptr->page_pictures;
     return c.text_flows.frame_graph_list;
 }
 
@@ -221,14 +220,13 @@ extern "C" {
 
 VOX_API int tf_prepare_4_text_output(void) {
     Conversion &c = conv();
-    StringNeighbourFlags &flags = c.strings.others;
     ParagraphFormatState &pgf = pgf_format();
     c.text_flows.chars_seen = 1;
-    if (flags.first_string_seen) {
+    if (pgf.first_string_seen) {
         tf_output_pgf_data();
-        flags.first_string_seen = 0;
+        pgf.first_string_seen = 0;
     }
-    if (c.layout.current_alig != flags.style_alig && !pgf.para_num_end) tf_start_pgf_alig();
+    if (c.layout.current_alig != pgf.style_alig && !pgf.para_num_end) tf_start_pgf_alig();
     tf_handle_end_font();
     FontState &f = fonts();
     if (f.curr_lang != f.def_curr_lang) output_lang_change();
@@ -291,7 +289,7 @@ VOX_API int tf_output_ff_graph_icfs(void) {
     c.routing.native_gfx_output = 1;
     write_native_graphic_records();
     c.routing.native_gfx_output = 0;
-    c.pages.others.interal_graph_output = 1;
+    c.text_flows.interal_graph_output = 1;
     return 0;
 }
 }
