@@ -56,7 +56,7 @@ struct Conversion {
     TextFlowState text_flows;
     ParagraphLayoutState layout;
     StringState strings;
-    // The state of the formatting modules to come (formatting_state.h).
+    // The formatting modules and those still to come (formatting_state.h).
     ParagraphFormatState paragraph_formats;
     FontState fonts;
     NumberingState numbering;

@@ -217,7 +217,7 @@ void start_paragraph_layout(Conversion &c) {
     t.default_tab_cnt = 0;
     t.can_do_tmp_mar = 1;
     t.temp_rsm = 0;
-    c.text_flows.tmp_tab_tbl = 0;
+    c.tabs.tmp_tab_tbl = 0;
 }
 
 void start_text_and_fonts(Conversion &c) {

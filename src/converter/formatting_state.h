@@ -159,6 +159,7 @@ struct TabState {
     int default_tab_cnt = 0;     // stops of default_tab_tabl in use
     int start_tab_table = 1;     // the next <TabStop starts a new table
     int skip_tab = 0;            // the <TabStop being read repeats a position
+    int tmp_tab_tbl = 0;         // a temporary tab table is in force; cleared at each flow's end
     int sidehead_right = 0;      // the flow's side heads are on the right
     int alig_output = 0;         // a <PgfAlignment was read since the last alignment begin record
     // Read by the tab module, set by the paragraph module: the applied

@@ -550,7 +550,7 @@ VOX_API int tf_end_curr_text_flow(void) {
     l.curr_first_indent = l.curr_right_indent = l.curr_left_indent = l.curr_high_act = 0;
     if (s.text_flow_cnt == 0) close_flow_buffers(c.buffers);
     c.frames.text_seen = 0;
-    s.tmp_tab_tbl = 0;
+    c.tabs.tmp_tab_tbl = 0;
     tf_handle_para_borders(kNoBorderPen);
     beg_icf(icf_code("ETF"));
     dec_out(static_cast<std::uint32_t>(tf_txtflo_pop_token()));  // -1 (empty) comes out as 65535

@@ -23,9 +23,10 @@ constexpr int kTfBufferBlock = 512;   // block size of a stored flow's buffer
 constexpr int kHiddenTagLimit = 500;  // bytes of a TFTag string compared
 
 // The paragraph layout values saved and restored around text flows and
-// nested objects.  They belong to the paragraph, tab and font modules; they
-// live here until the paragraph module lands, and then move there.  The
-// initial values are those tf_reset_tf_state gives.
+// nested objects.  The paragraph, tab and font modules read and set them;
+// they are kept together because the text-flow state stack saves and
+// restores them as one.  The initial values are those tf_reset_tf_state
+// gives.
 struct ParagraphLayoutState {
     int current_alig = 0;
     int default_alig = 0;
@@ -122,9 +123,6 @@ struct TextFlowState {
     SavedPageForm saved_page_form;
     int chars_seen = 0;          // text output has been prepared
     int interal_graph_output = 0;  // graphics-output flag
-    // Tabs: a temporary tab table is in force; cleared at the end of each
-    // flow.  Moves to TabState (formatting_state.h) when the tabs module lands.
-    int tmp_tab_tbl = 0;
     // Insets: the newest graphic node.  Moves to the insets module's state
     // when that lands.
     PagePicture *curr_graph_node_ptr = nullptr;
