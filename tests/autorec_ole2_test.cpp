@@ -105,7 +105,7 @@ TEST_F(AutoRecCompound, WalkOrderAndBrokenFiles) {
 TEST_F(AutoRecCompound, FatLookupFollowsItsSector) {
     static std::string file;
     static long at = 0, reads = 0;
-    file = blk("@532 4D @1032 58 #1536");
+    file = blk("@532 4D @1032 58 #1536"), at = reads = 0;
     AutoFATState fat;
     fat.fat_sectors = 2;
     fat.seek = [](long offset) { return at = offset, 0; };

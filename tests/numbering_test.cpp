@@ -100,8 +100,8 @@ TEST_F(NumberingTest, NumberTextIsReadUpToItsQuote) {
         {"`b\n", "b", "\n", false}, {"`" + std::string(310, '7') + "'>", std::string(299, '7'), ">", false},
         {" 12>", "", "12>", true},
     };
-    Strings seen;
-    vox42_set_diagnostic_listener([](const char *t, void *to) { static_cast<Strings *>(to)->push_back(t); }, &seen);
+    Diagnostics diagnostics;
+    Strings &seen = diagnostics.seen;
     for (const auto &c : cases) {
         std::strcpy(numbering().num_string_to_output, "old");
         numbering().pgf_num_attr = 5, conv().layout.curr_high_act = 9;
@@ -110,7 +110,6 @@ TEST_F(NumberingTest, NumberTextIsReadUpToItsQuote) {
                   c.text + "|" + c.rest + (c.bad ? "5" : "9"));
         EXPECT_EQ(seen, c.bad ? Strings{"PgfString Token: Did not read start of string."} : Strings{});
     }
-    vox42_set_diagnostic_listener(nullptr, nullptr);
 }
 
 // Formats, each on a fresh level table (F), then one conversion format

@@ -140,11 +140,11 @@ TEST_F(PagesTest, StatementsOutOfContextAreReported) {
         TearDown(), SetUp();
         if (c.in_page) tf_handle_page_token();
         if (c.in_textrect) tf_handle_textrect_token();
-        std::vector<std::string> seen;
-        vox42_set_diagnostic_listener([](const char *t, void *to) { static_cast<decltype(seen) *>(to)->push_back(t); },
-                                      &seen);
-        run(c.handler, c.values), vox42_set_diagnostic_listener(nullptr, nullptr);
-        EXPECT_EQ(seen, std::vector<std::string>{c.message});
+        {
+            Diagnostics diagnostics;
+            run(c.handler, c.values);
+            EXPECT_EQ(diagnostics.seen, std::vector<std::string>{c.message});
+        }
         EXPECT_EQ((pages().start_page_list != nullptr) * 10 + pages().num_pg_rects, c.in_page * 10 + c.in_textrect);
     }
 }
