@@ -22,7 +22,4 @@ constexpr int wrap_mul(int a, int b) {
     return static_cast<int>(static_cast<unsigned>(a) * static_cast<unsigned>(b));
 }
 
-// a / b for a divisor that is not 0; INT_MIN / -1 wraps to INT_MIN.
-constexpr int wrap_div(int a, int b) { return b == -1 ? wrap_sub(0, a) : a / b; }
-
 }  // namespace vox
